@@ -1,0 +1,123 @@
+// Frame codec: the bytes of request and reply frames, their two integrity
+// checks and the assembly of a reply frame from a byte stream.
+//
+// Pure functions and one small value type over bytes; no I/O, no Qt, no
+// allocation on the per-byte path. The transport feeds every received byte to
+// ReplyAssembler::Feed in arrival order and, once a frame completes, asks
+// CheckReply for the transaction's result.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace ct::link {
+
+inline constexpr std::uint8_t SOH = 0x01;
+inline constexpr std::uint8_t STX = 0x02;
+inline constexpr std::uint8_t ETX = 0x03;
+inline constexpr std::uint8_t EOT = 0x04;
+inline constexpr std::uint8_t CR = 0x0D;
+
+// Request and reply frames are built in buffers of this size.
+inline constexpr std::size_t FrameBufferSize = 1500;
+// Longest command text each request framing takes (1500 minus its overhead).
+inline constexpr std::size_t MaxCrcCommandLength = FrameBufferSize - 7;
+inline constexpr std::size_t MaxXorCommandLength = FrameBufferSize - 4;
+
+// The three framing variants, one per transaction of the link.
+enum class Framing {
+    Crc,     // CRC-16 request, reply from ETX with CRC-16 over ETX..EOT
+    Xor,     // XOR request, reply from STX with XOR checksum
+    XorEtx,  // XOR request, reply from ETX with XOR checksum
+};
+
+// The byte that starts a reply in the given framing.
+std::uint8_t ReplyStartByte(Framing framing);
+
+// CRC-16/ARC (poly 0xA001 reflected, init 0, no final XOR), table-driven.
+std::uint16_t Crc16(const std::uint8_t* data, std::size_t size);
+inline std::uint16_t Crc16(std::string_view s)
+{
+    return Crc16(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
+}
+
+std::uint8_t XorChecksum(const std::uint8_t* data, std::size_t size);
+
+// Two upper-case hex characters for a byte, high nibble first.
+void PutHexPair(std::uint8_t value, std::uint8_t* out);
+
+using RequestBuffer = std::array<std::uint8_t, FrameBufferSize>;
+
+// The longest command text the framing's request buffer takes.
+std::size_t MaxCommandLength(Framing framing);
+
+// Encodes one request frame into `out`. The command text counts up to its
+// first NUL. Returns the frame's byte count (n + 7 for CRC framing, n + 4 for
+// XOR framing), or 0 when the text does not fit the request buffer: nothing is
+// then written past the buffer and nothing may be sent.
+std::size_t EncodeRequest(Framing framing, std::string_view commandText, RequestBuffer& out);
+
+// Convenience for tests and tools: the frame as a byte string, empty when the
+// text does not fit.
+std::string EncodeRequestString(Framing framing, std::string_view commandText);
+
+// Checks a completed reply frame b[0..length-1] (start byte first, CR last).
+bool CheckReply(Framing framing, const std::uint8_t* frame, std::size_t length);
+inline bool CheckReply(Framing framing, std::string_view frame)
+{
+    return CheckReply(framing, reinterpret_cast<const std::uint8_t*>(frame.data()), frame.size());
+}
+
+// Builds a well-formed reply frame around a reply text (start byte, text,
+// terminator and check, CR). Used by the substitute controller and tests.
+std::string EncodeReply(Framing framing, std::string_view replyText);
+
+enum class AssembleStatus {
+    Incomplete,  // wait for more bytes
+    Complete,    // a frame from the start byte through CR is in the buffer
+};
+
+// RxBuffer with its write position: assembles one reply frame.
+//
+// A start byte always restarts the frame; the first CR after it closes the
+// frame. Bytes before the first start byte cannot complete a frame, so the
+// assembler resynchronises on the start byte. A frame that grows to the
+// buffer's size is dropped whole and never completes.
+class ReplyAssembler {
+public:
+    explicit ReplyAssembler(Framing framing = Framing::Crc);
+
+    // Clears the buffer to zero and the write position to 0 (start of every
+    // transaction).
+    void Reset(Framing framing);
+
+    AssembleStatus Feed(std::uint8_t byte);
+
+    Framing framing() const { return framing_; }
+    // Bytes stored so far; after Complete, the frame's length (start byte and
+    // CR included).
+    std::size_t position() const { return position_; }
+    const std::uint8_t* data() const { return buffer_.data(); }
+
+    // Valid after Feed returned Complete.
+    bool Check() const { return CheckReply(framing_, buffer_.data(), position_); }
+    // The completed frame as text, cut at its first NUL.
+    std::string Text() const;
+
+private:
+    Framing framing_;
+    std::uint8_t start_;
+    std::size_t position_ = 0;
+    // One spare byte so that the NUL after a CR at the last position fits.
+    std::array<std::uint8_t, FrameBufferSize + 1> buffer_{};
+};
+
+// Substring by 1-based position and count, as the reply fields are read:
+// a start beyond the end gives an empty string, a count running past the end
+// is cut there, a start below 1 counts from 1.
+std::string ReplyField(std::string_view text, int position, int count);
+
+}  // namespace ct::link

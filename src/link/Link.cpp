@@ -1,0 +1,170 @@
+#include "link/Link.h"
+
+#include "link/Clock.h"
+#include "link/EventPump.h"
+#include "link/Transport.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace ct::link {
+
+std::optional<std::uint32_t> ParseNetIP(const std::string& text)
+{
+    std::uint32_t address = 0;
+    std::size_t i = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (i >= text.size() || text[i] != '.')
+                return std::nullopt;
+            ++i;
+        }
+        const std::size_t first = i;
+        unsigned value = 0;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) && i - first < 3)
+            value = value * 10 + static_cast<unsigned>(text[i++] - '0');
+        if (i == first || value > 255)
+            return std::nullopt;
+        address = (address << 8) | value;
+    }
+    if (i != text.size())
+        return std::nullopt;
+    return address;
+}
+
+std::optional<std::uint16_t> ParseNetPort(const std::string& text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    long value = 0;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+        value = value * 10 + (text[i++] - '0');
+        // Anything past 65535 is out of range however many digits follow; stop
+        // before the accumulator could overflow.
+        if (value > 65535)
+            return std::nullopt;
+    }
+    if (negative || value == 0)
+        return std::nullopt;
+    return static_cast<std::uint16_t>(value);
+}
+
+Link::Link(ITransportFactory& factory, IClock& clock, IEventPump& pump)
+    : factory_(factory), clock_(clock), pump_(pump)
+{
+}
+
+Link::~Link() = default;
+
+bool Link::OpenLink()
+{
+    // The operation frame pairs every open with a close; a stray open must
+    // still not leave two devices open.
+    transport_.reset();
+    openType_ = Settings.LinkType == LinkTypeCom ? LinkTypeCom : LinkTypeNet;
+    if (openType_ == LinkTypeCom) {
+        transport_ = factory_.OpenSerial(Settings.ComPortName, Settings.ComBaudRate);
+    } else {
+        const auto ip = ParseNetIP(Settings.NetIP);
+        const auto port = ParseNetPort(Settings.NetPort);
+        if (ip && port)
+            transport_ = factory_.OpenTcp(*ip, *port, pump_);
+    }
+    if (transport_ && openType_ == LinkTypeCom)
+        transport_->Purge();
+    return transport_ != nullptr;
+}
+
+void Link::CloseLink()
+{
+    if (transport_ && openType_ == LinkTypeCom)
+        transport_->Purge();
+    transport_.reset();
+}
+
+bool Link::TransactCrc(const std::string& commandText)
+{
+    return Transact(Framing::Crc, commandText);
+}
+
+bool Link::TransactXor(const std::string& commandText)
+{
+    return Transact(Framing::Xor, commandText);
+}
+
+bool Link::TransactXorEtx(const std::string& commandText)
+{
+    return Transact(Framing::XorEtx, commandText);
+}
+
+Link::ReadResult Link::ReadAvailable()
+{
+    std::uint8_t chunk[FrameBufferSize];
+    const std::size_t got = transport_->Peek(chunk, sizeof chunk);
+    if (got == 0)
+        return ReadResult::Nothing;
+    for (std::size_t i = 0; i < got; ++i) {
+        if (assembler_.Feed(chunk[i]) == AssembleStatus::Complete) {
+            // Take the frame and leave whatever follows it for the next
+            // transaction (on TCP late bytes are answers too; on a serial port
+            // the purge before the next write drops them).
+            transport_->Consume(i + 1);
+            replyLength_ = static_cast<int>(assembler_.position());
+            replyText_ = assembler_.Text();
+            return assembler_.Check() ? ReadResult::Passed : ReadResult::Failed;
+        }
+    }
+    transport_->Consume(got);
+    replyLength_ = static_cast<int>(assembler_.position());
+    return ReadResult::Bytes;
+}
+
+bool Link::Transact(Framing framing, const std::string& commandText)
+{
+    RequestBuffer request;
+    const std::size_t size = EncodeRequest(framing, commandText, request);
+    assembler_.Reset(framing);
+    replyLength_ = 0;
+    // A text too long for the request buffer is refused before anything goes
+    // out; so is a transaction on a link that is not open.
+    if (size == 0 || !transport_)
+        return false;
+
+    const bool serial = openType_ == LinkTypeCom;
+    const std::uint32_t limit = serial ? SerialSilenceTimeoutMs : TcpTotalTimeoutMs;
+    if (serial)
+        transport_->Purge();
+    transport_->Write(request.data(), size);
+
+    std::uint32_t t0 = clock_.NowMs();
+    for (;;) {
+        switch (ReadAvailable()) {
+        case ReadResult::Passed:
+            return true;
+        case ReadResult::Failed:
+            return false;
+        case ReadResult::Bytes:
+            // Serial time-out counts silence; TCP counts from the send only.
+            if (serial)
+                t0 = clock_.NowMs();
+            break;
+        case ReadResult::Nothing:
+            break;
+        }
+        pump_.ProcessEvents();
+        std::uint32_t elapsed = ElapsedMs(t0, clock_.NowMs());
+        if (elapsed > limit)
+            return false;
+        transport_->WaitReadable(static_cast<int>(std::min(WaitSliceMs, limit + 1 - elapsed)));
+        // Bytes that arrived after the limit are not part of this reply.
+        elapsed = ElapsedMs(t0, clock_.NowMs());
+        if (elapsed > limit)
+            return false;
+    }
+}
+
+}  // namespace ct::link

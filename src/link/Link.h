@@ -1,0 +1,98 @@
+// The device link: opens a serial port or a TCP connection from the link
+// settings, runs one request/reply transaction at a time over it, and keeps
+// the last reply as ReplyText and ReplyLength.
+//
+// Time-outs are the contract: on a serial port a transaction gives up after
+// 300 ms without a received byte (counted from the write and again from every
+// byte); on TCP after 1200 ms in all from the send, however busily bytes
+// arrive. While waiting, the caller's events are processed through the pump,
+// and the wait wakes as soon as bytes arrive. Clock, pump and transports are
+// injected.
+#pragma once
+
+#include "link/FrameCodec.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace ct::link {
+
+class IClock;
+class IEventPump;
+class ITransport;
+class ITransportFactory;
+
+enum : std::uint8_t { LinkTypeCom = 0, LinkTypeNet = 1 };
+
+inline constexpr const char* DefaultComPortName = "COM1";
+inline constexpr const char* DefaultComBaudRate = "115200,n,8,1";
+inline constexpr const char* DefaultNetIP = "192.168.1.200";
+inline constexpr const char* DefaultNetPort = "5001";
+
+struct LinkSettings {
+    std::uint8_t LinkType = LinkTypeCom;
+    std::string ComPortName = DefaultComPortName;
+    std::string ComBaudRate = DefaultComBaudRate;
+    std::string NetIP = DefaultNetIP;
+    std::string NetPort = DefaultNetPort;
+};
+
+inline constexpr std::uint32_t SerialSilenceTimeoutMs = 300;
+inline constexpr std::uint32_t TcpTotalTimeoutMs = 1200;
+// Longest single wait between two rounds of event processing.
+inline constexpr std::uint32_t WaitSliceMs = 5;
+
+// A dotted IPv4 address "a.b.c.d" (decimal parts 0..255) in host byte order;
+// nothing else is accepted and no name is looked up.
+std::optional<std::uint32_t> ParseNetIP(const std::string& text);
+// The port read as a decimal number the way atol reads it (leading blanks and
+// sign, digits up to the first non-digit): text that is not a number gives 0.
+// Values outside 1..65535 cannot be connected to and give nothing.
+std::optional<std::uint16_t> ParseNetPort(const std::string& text);
+
+class Link {
+public:
+    Link(ITransportFactory& factory, IClock& clock, IEventPump& pump);
+    ~Link();
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
+
+    // Filled from the connection page right before every open.
+    LinkSettings Settings;
+
+    bool OpenLink();
+    void CloseLink();
+    bool IsOpen() const { return transport_ != nullptr; }
+
+    bool TransactCrc(const std::string& commandText);
+    bool TransactXor(const std::string& commandText);
+    bool TransactXorEtx(const std::string& commandText);
+    bool Transact(Framing framing, const std::string& commandText);
+
+    // The last completed reply frame, from its start byte through CR, cut at
+    // the first NUL. Kept across a time-out.
+    const std::string& ReplyText() const { return replyText_; }
+    // Bytes of the last completed frame; after a time-out, the bytes
+    // assembled so far.
+    int ReplyLength() const { return replyLength_; }
+
+    IClock& clock() { return clock_; }
+    IEventPump& pump() { return pump_; }
+
+private:
+    enum class ReadResult { Nothing, Bytes, Passed, Failed };
+    ReadResult ReadAvailable();
+
+    ITransportFactory& factory_;
+    IClock& clock_;
+    IEventPump& pump_;
+    std::unique_ptr<ITransport> transport_;
+    std::uint8_t openType_ = LinkTypeCom;
+    ReplyAssembler assembler_;
+    std::string replyText_;
+    int replyLength_ = 0;
+};
+
+}  // namespace ct::link
