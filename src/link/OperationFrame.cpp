@@ -1,0 +1,80 @@
+#include "link/OperationFrame.h"
+
+#include "link/EventPump.h"
+
+namespace ct::link {
+
+OperationFrame::OperationFrame(Link& link, IStatusView& view, IBeeper& beeper, IEventPump& pump)
+    : link_(link), view_(view), beeper_(beeper), pump_(pump)
+{
+}
+
+bool OperationFrame::BeginOperation()
+{
+    view_.SetBusyCursor(true);
+    pump_.ProcessEvents();
+    view_.SetWindowEnabled(false);
+    SetBusy(true);
+    view_.ShowStatus(StatusMessage::Connecting);
+    // Painted before the open starts, which may take the operating system's
+    // whole connect time-out.
+    pump_.ProcessEvents();
+    link_.Settings = view_.ActiveLinkSettings();
+    return link_.OpenLink();
+}
+
+void OperationFrame::EndConnectError()
+{
+    SetBusy(false);
+    view_.SetLamp(Lamp::Red);
+    view_.ShowStatus(StatusMessage::ConnectError);
+    beeper_.Beep(LowBeepHz, BeepMs);
+    view_.SetBusyCursor(false);
+    view_.SetWindowEnabled(true);
+}
+
+void OperationFrame::EndCommandOk()
+{
+    view_.ShowStatus(StatusMessage::CommandOk);
+    SetBusy(false);
+    view_.SetLamp(Lamp::Yellow);
+    beeper_.Beep(HighBeepHz, BeepMs);
+    link_.CloseLink();
+    view_.SetBusyCursor(false);
+    view_.SetWindowEnabled(true);
+}
+
+void OperationFrame::EndCommandError()
+{
+    view_.ShowStatus(StatusMessage::CommandError);
+    SetBusy(false);
+    view_.SetLamp(Lamp::Red);
+    beeper_.Beep(LowBeepHz, BeepMs);
+    link_.CloseLink();
+    view_.SetBusyCursor(false);
+    view_.SetWindowEnabled(true);
+}
+
+void OperationFrame::SetBusy(bool on)
+{
+    if (on) {
+        view_.SetBusyTimerRunning(true);
+        view_.SetWindowEnabled(false);
+    } else {
+        view_.SetWindowEnabled(true);
+        view_.SetBusyTimerRunning(false);
+    }
+}
+
+void OperationFrame::BusyTimerTick()
+{
+    if (busyTag_ == 1) {
+        busyTag_ = 0;
+        view_.SetLamp(Lamp::Yellow);
+    } else {
+        busyTag_ = 1;
+        view_.SetLamp(Lamp::Red);
+    }
+}
+
+}  // namespace ct::link

@@ -1,0 +1,79 @@
+// The frame around every user operation that talks to a controller: a common
+// beginning (busy cursor, window blocked, lamp blinking, "Connecting device
+// ...", link settings taken from the active connection page, link opened) and
+// three endings that report the outcome with message, lamp colour and beep,
+// and close the link.
+//
+// The window implements IStatusView; tests implement it with a recorder. The
+// beeper returns only when its tone has ended, so the command endings close
+// the link after the beep.
+#pragma once
+
+#include "link/Link.h"
+
+namespace ct::link {
+
+class IEventPump;
+
+enum class Lamp { Red, Yellow };
+
+// The four texts of the frame; the window shows them in its current language.
+enum class StatusMessage { Connecting, ConnectError, CommandOk, CommandError };
+
+inline constexpr int HighBeepHz = 1000;
+inline constexpr int LowBeepHz = 300;
+inline constexpr int BeepMs = 300;
+inline constexpr int BusyBlinkMs = 200;
+
+class IBeeper {
+public:
+    virtual ~IBeeper() = default;
+    // Plays a tone and returns when it has ended (at once where there is no
+    // sound output).
+    virtual void Beep(int frequencyHz, int durationMs) = 0;
+};
+
+class SilentBeeper final : public IBeeper {
+public:
+    void Beep(int, int) override {}
+};
+
+class IStatusView {
+public:
+    virtual ~IStatusView() = default;
+    virtual void SetBusyCursor(bool busy) = 0;  // hourglass on, or back to the default
+    virtual void SetWindowEnabled(bool enabled) = 0;
+    virtual void SetBusyTimerRunning(bool running) = 0;  // tmrBusy
+    virtual void SetLamp(Lamp colour) = 0;               // shComm
+    virtual void ShowStatus(StatusMessage message) = 0;  // pnMsg
+    // The settings of the active connection page (type, and that page's fields).
+    virtual LinkSettings ActiveLinkSettings() = 0;
+};
+
+class OperationFrame {
+public:
+    OperationFrame(Link& link, IStatusView& view, IBeeper& beeper, IEventPump& pump);
+
+    // Busy on, link settings read, link opened; true if the link is open.
+    bool BeginOperation();
+    // When BeginOperation failed, or Connect got no answer; does not close the link.
+    void EndConnectError();
+    void EndCommandOk();     // closes the link
+    void EndCommandError();  // closes the link
+
+    void SetBusy(bool on);
+    // One blink step of tmrBusy: the tag alternates and the lamp follows it.
+    void BusyTimerTick();
+    int BusyTag() const { return busyTag_; }
+
+    Link& link() { return link_; }
+
+private:
+    Link& link_;
+    IStatusView& view_;
+    IBeeper& beeper_;
+    IEventPump& pump_;
+    int busyTag_ = 0;
+};
+
+}  // namespace ct::link
