@@ -1,0 +1,293 @@
+#include "link/Link.h"
+#include "support/FakeTransport.h"
+
+#include <gtest/gtest.h>
+
+using namespace ct::link;
+using namespace ct::testing;
+
+namespace {
+
+class LinkTest : public ::testing::Test {
+protected:
+    FakeClock clock{1000};
+    CountingPump pump;
+    FakeDevice device{clock};
+    FakeTransportFactory factory{device};
+    Link link{factory, clock, pump};
+
+    void OpenSerial()
+    {
+        link.Settings.LinkType = LinkTypeCom;
+        link.Settings.ComPortName = "ttyUSB0";
+        ASSERT_TRUE(link.OpenLink());
+    }
+    void OpenTcp()
+    {
+        link.Settings.LinkType = LinkTypeNet;
+        link.Settings.NetIP = "127.0.0.1";
+        link.Settings.NetPort = "5001";
+        ASSERT_TRUE(link.OpenLink());
+    }
+    static std::string Frame(const std::string& text) { return EncodeReply(Framing::Crc, text); }
+};
+
+}  // namespace
+
+TEST_F(LinkTest, transactCrc_writesEncodedFrameAndTakesReply)
+{
+    OpenSerial();
+    device.Reply("0001AS16030001", 20);
+    EXPECT_TRUE(link.TransactCrc("0001AS"));
+    ASSERT_EQ(1u, device.frames.size());
+    EXPECT_EQ(EncodeRequestString(Framing::Crc, "0001AS"), device.frames[0]);
+    EXPECT_EQ(21, link.ReplyLength());
+    EXPECT_EQ(Frame("0001AS16030001"), link.ReplyText());
+    EXPECT_GT(pump.calls, 0);
+}
+
+TEST_F(LinkTest, xorTransactions_useTheirStartBytes)
+{
+    OpenSerial();
+    device.Reply("ACK", 5, Framing::Xor);
+    EXPECT_TRUE(link.TransactXor("W"));
+    EXPECT_EQ(EncodeRequestString(Framing::Xor, "W"), device.frames.back());
+    // An ETX-started reply does not complete a STX transaction.
+    device.Reply("ACK", 5, Framing::XorEtx);
+    EXPECT_FALSE(link.TransactXor("W"));
+    device.Reply("ACK", 5, Framing::XorEtx);
+    EXPECT_TRUE(link.TransactXorEtx("W"));
+}
+
+struct GapCase {
+    const char* name;
+    std::uint32_t firstAfterMs;
+    std::uint32_t gapMs;
+    bool accepted;
+};
+
+class SerialGapTable : public LinkTest, public ::testing::WithParamInterface<GapCase> {};
+
+TEST_P(SerialGapTable, serialReply_silenceRule_decidesAcceptance)
+{
+    OpenSerial();
+    const auto& c = GetParam();
+    device.DeliverSplit(Frame("0001AS16030001"), c.firstAfterMs, c.gapMs);
+    EXPECT_EQ(c.accepted, link.TransactCrc("0001AS"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Gaps, SerialGapTable,
+    ::testing::Values(GapCase{"gaps299", 299, 299, true}, GapCase{"gaps300", 300, 300, true},
+                      GapCase{"gaps301", 10, 301, false}, GapCase{"first301", 301, 1, false},
+                      GapCase{"first300", 300, 1, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LinkTest, serialReply_longerThanTimeoutInAll_isAwaitedWhileBytesKeepComing)
+{
+    OpenSerial();
+    const std::uint64_t start = clock.now;
+    device.DeliverSplit(Frame("0001AS16030001"), 250, 250);  // 21 bytes over five seconds
+    EXPECT_TRUE(link.TransactCrc("0001AS"));
+    EXPECT_GE(clock.now - start, 5000u);
+}
+
+TEST_F(LinkTest, serialTimeout_returnsFalseAfter300msAndKeepsPreviousText)
+{
+    OpenSerial();
+    device.Reply("0001AS16030001", 1);
+    ASSERT_TRUE(link.TransactCrc("0001AS"));
+    const std::string previous = link.ReplyText();
+
+    device.Deliver("\x03" "0001", 10);  // an unfinished frame
+    const std::uint64_t start = clock.now;
+    EXPECT_FALSE(link.TransactCrc("0001AS"));
+    EXPECT_EQ(previous, link.ReplyText());
+    EXPECT_EQ(5, link.ReplyLength());
+    EXPECT_EQ(311u, clock.now - start);
+}
+
+struct TcpCase {
+    const char* name;
+    std::uint32_t completeAtMs;
+    bool accepted;
+};
+
+class TcpDeadlineTable : public LinkTest, public ::testing::WithParamInterface<TcpCase> {};
+
+TEST_P(TcpDeadlineTable, tcpReply_totalDeadlineFromSend_decidesAcceptance)
+{
+    OpenTcp();
+    const auto& c = GetParam();
+    const std::string frame = Frame("0001AS16030001");
+    // Bytes keep arriving all along: arriving data does not extend the limit.
+    device.DeliverSplit(frame.substr(0, frame.size() - 1), 100, 50);
+    device.Deliver("\r", c.completeAtMs);
+    EXPECT_EQ(c.accepted, link.TransactCrc("0001AS"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Deadline, TcpDeadlineTable,
+                         ::testing::Values(TcpCase{"at1199", 1199, true}, TcpCase{"at1200", 1200, true},
+                                           TcpCase{"at1201", 1201, false}, TcpCase{"at1300", 1300, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LinkTest, tcpLateFrame_isReadByNextTransactionOfSameLink)
+{
+    OpenTcp();
+    device.Reply("0001DBLATE", 1500);
+    EXPECT_FALSE(link.TransactCrc("0001DB"));
+    device.Reply("0001ASFRESH", 500);
+    EXPECT_TRUE(link.TransactCrc("0001AS"));
+    EXPECT_EQ(Frame("0001DBLATE"), link.ReplyText());
+    // The fresh reply is still there for the one after.
+    EXPECT_TRUE(link.TransactCrc("0001AS"));
+    EXPECT_EQ(Frame("0001ASFRESH"), link.ReplyText());
+}
+
+TEST_F(LinkTest, tcpTwoFramesInOneChunk_secondStaysForNextTransaction)
+{
+    OpenTcp();
+    device.Deliver(Frame("0001AC0000") + Frame("0001AS16030001"), 5);
+    EXPECT_TRUE(link.TransactCrc("0001AC"));
+    EXPECT_EQ(17, link.ReplyLength());
+    EXPECT_TRUE(link.TransactCrc("0001AS"));
+    EXPECT_EQ(21, link.ReplyLength());
+}
+
+TEST_F(LinkTest, serialLeftovers_arePurgedBeforeEveryWrite)
+{
+    OpenSerial();
+    device.Deliver(Frame("0001AC0000") + Frame("0001ASSTALE"), 5);
+    EXPECT_TRUE(link.TransactCrc("0001AC"));
+    device.Reply("0001ASFRESH", 5);
+    EXPECT_TRUE(link.TransactCrc("0001AS"));
+    EXPECT_EQ(Frame("0001ASFRESH"), link.ReplyText());
+    EXPECT_GE(device.purges, 3);  // open, and before each write
+}
+
+TEST_F(LinkTest, failedCheck_endsAtOnceWithReplySet)
+{
+    OpenTcp();
+    std::string bad = Frame("0001AS16030001");
+    bad[bad.size() - 2] = bad[bad.size() - 2] == '0' ? '1' : '0';
+    device.Deliver(bad, 5);
+    device.Reply("0001AS16030001", 10);  // a good frame right after is not awaited
+    const std::uint64_t start = clock.now;
+    EXPECT_FALSE(link.TransactCrc("0001AS"));
+    EXPECT_EQ(bad, link.ReplyText());
+    EXPECT_EQ(21, link.ReplyLength());
+    EXPECT_LT(clock.now - start, 10u);
+}
+
+TEST_F(LinkTest, tooLongCommand_refusedWithoutSending)
+{
+    OpenSerial();
+    EXPECT_FALSE(link.TransactCrc("0001" + std::string(1490, 'A')));
+    EXPECT_FALSE(link.TransactXor(std::string(1497, 'A')));
+    EXPECT_TRUE(device.frames.empty());
+    device.Reply("0001OK", 1);
+    EXPECT_TRUE(link.TransactCrc("0001" + std::string(1489, 'A')));
+    EXPECT_EQ(1500u, device.frames.back().size());
+}
+
+TEST_F(LinkTest, clockWrap_doesNotDisturbTimeouts)
+{
+    clock.now = 0xFFFFFF00u;
+    OpenSerial();
+    device.Reply("0001AS16030001", 0x180);  // after the wrap, 384 ms later
+    EXPECT_FALSE(link.TransactCrc("0001AS"));
+    clock.now = 0xFFFFFFF0u;
+    device.Reply("0001AS16030001", 200);  // after the wrap, within the limit
+    EXPECT_TRUE(link.TransactCrc("0001AS"));
+}
+
+TEST_F(LinkTest, closeLink_closesTransport_andTransactionsThenFail)
+{
+    OpenSerial();
+    link.CloseLink();
+    EXPECT_FALSE(device.open);
+    EXPECT_FALSE(link.TransactCrc("0001AS"));
+    EXPECT_TRUE(device.frames.empty());
+}
+
+TEST_F(LinkTest, openTwice_closesTheFirstTransport)
+{
+    OpenSerial();
+    OpenSerial();
+    EXPECT_EQ(2, device.opens);
+    EXPECT_EQ(1, device.closes);
+}
+
+TEST_F(LinkTest, openSerial_passesNameAndSettingsAsTyped)
+{
+    link.Settings.ComPortName = "/dev/pts/4";
+    link.Settings.ComBaudRate = "garbage";
+    EXPECT_TRUE(link.OpenLink());
+    EXPECT_EQ("/dev/pts/4", device.serialPort);
+    EXPECT_EQ("garbage", device.serialSettings);
+}
+
+struct NetCase {
+    const char* name;
+    std::string ip;
+    std::string port;
+    bool opens;
+    std::uint16_t expectedPort;
+};
+
+class NetSettingsTable : public LinkTest, public ::testing::WithParamInterface<NetCase> {};
+
+TEST_P(NetSettingsTable, openTcp_addressAndPortText_parsedOrRefused)
+{
+    const auto& c = GetParam();
+    link.Settings.LinkType = LinkTypeNet;
+    link.Settings.NetIP = c.ip;
+    link.Settings.NetPort = c.port;
+    EXPECT_EQ(c.opens, link.OpenLink());
+    if (c.opens) {
+        EXPECT_EQ(0x7F000001u, device.tcpAddress);
+        EXPECT_EQ(c.expectedPort, device.tcpPort);
+    } else {
+        EXPECT_EQ(0, device.opens);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Net, NetSettingsTable,
+    ::testing::Values(NetCase{"plain", "127.0.0.1", "5001", true, 5001},
+                      NetCase{"portLeadingBlanks", "127.0.0.1", "  5001", true, 5001},
+                      NetCase{"portTrailingText", "127.0.0.1", "5001x", true, 5001},
+                      NetCase{"portNotANumber", "127.0.0.1", "abc", false, 0},
+                      NetCase{"portEmpty", "127.0.0.1", "", false, 0},
+                      NetCase{"portZero", "127.0.0.1", "0", false, 0},
+                      NetCase{"portTooLarge", "127.0.0.1", "70000", false, 0},
+                      NetCase{"portNegative", "127.0.0.1", "-5", false, 0},
+                      NetCase{"ipName", "localhost", "5001", false, 0},
+                      NetCase{"ipEmpty", "", "5001", false, 0},
+                      NetCase{"ipPartTooLarge", "127.0.0.256", "5001", false, 0},
+                      NetCase{"ipThreeParts", "127.0.1", "5001", false, 0},
+                      NetCase{"ipTrailingDot", "127.0.0.1.", "5001", false, 0},
+                      NetCase{"ipSpaces", " 127.0.0.1", "5001", false, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LineSettings, parse_acceptsDocumentedFormsAndRefusesOthers)
+{
+    LineSettings s;
+    ASSERT_TRUE(ParseLineSettings("115200,n,8,1", s));
+    EXPECT_EQ(115200, s.baudRate);
+    EXPECT_EQ('n', s.parity);
+    ASSERT_TRUE(ParseLineSettings("19200,E,7,2", s));
+    EXPECT_EQ(19200, s.baudRate);
+    EXPECT_EQ('e', s.parity);
+    EXPECT_EQ(7, s.dataBits);
+    EXPECT_EQ(2, s.stopBits);
+    ASSERT_TRUE(ParseLineSettings(" 9600 , o , 8 , 1.5 ", s));
+    EXPECT_EQ(15, s.stopBits);
+    for (const char* bad : {"", "garbage", "115200", "115200,n,8", "115200,x,8,1", "115200,n,9,1",
+                            "115200,n,8,3", "abc,n,8,1", "115200,n,8,1,1", "0,n,8,1", "-9600,n,8,1"}) {
+        LineSettings untouched;
+        untouched.baudRate = 1234;
+        EXPECT_FALSE(ParseLineSettings(bad, untouched)) << bad;
+        EXPECT_EQ(1234, untouched.baudRate) << bad;
+    }
+}

@@ -1,0 +1,123 @@
+// Test doubles for the link: a clock that only moves when told, an event pump
+// that counts, and a fake device behind a transport factory that records what
+// is written and delivers scripted bytes at chosen fake times.
+//
+// Waiting on a fake transport moves the fake clock to the next scripted
+// arrival (or by the whole wait when none is due), so time-out edges are exact
+// and no test sleeps.
+#pragma once
+
+#include "link/Clock.h"
+#include "link/EventPump.h"
+#include "link/FrameCodec.h"
+#include "link/Transport.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ct::testing {
+
+class FakeClock final : public link::IClock {
+public:
+    explicit FakeClock(std::uint64_t start = 0) : now(start) {}
+    // The link sees the low 32 bits, so a start near 2^32 tests the wrap.
+    std::uint32_t NowMs() override { return static_cast<std::uint32_t>(now); }
+    void SleepMs(std::uint32_t ms) override
+    {
+        sleeps.push_back(ms);
+        now += ms;
+    }
+    void Advance(std::uint32_t ms) { now += ms; }
+
+    std::uint64_t now;
+    std::vector<std::uint32_t> sleeps;
+};
+
+class CountingPump final : public link::IEventPump {
+public:
+    void ProcessEvents() override
+    {
+        ++calls;
+        if (onPump)
+            onPump();
+    }
+    int calls = 0;
+    std::function<void()> onPump;
+};
+
+// The controller end of the fake link.
+class FakeDevice {
+public:
+    explicit FakeDevice(FakeClock& clock) : clock_(clock) {}
+
+    // Called for every frame written, with the command text it carries (the
+    // frame's text between SOH and its check) and the raw frame.
+    std::function<void(const std::string& commandText, const std::string& frame)> onRequest;
+
+    // Bytes that arrive afterMs from now.
+    void Deliver(const std::string& bytes, std::uint32_t afterMs = 0);
+    // Bytes that arrive one at a time: the first afterMs from now, then one
+    // every gapMs.
+    void DeliverSplit(const std::string& bytes, std::uint32_t afterMs, std::uint32_t gapMs);
+    // A well-formed reply frame around the text.
+    void Reply(const std::string& replyText, std::uint32_t afterMs = 0,
+               link::Framing framing = link::Framing::Crc);
+    // Answers every request with the reply text from `answer` (empty: silence).
+    void AnswerWith(std::function<std::string(const std::string& commandText)> answer,
+                    std::uint32_t afterMs = 1);
+
+    // Open failures to inject.
+    bool failSerialOpen = false;
+    bool failTcpOpen = false;
+
+    // What happened.
+    std::vector<std::string> frames;    // every frame written, raw
+    std::vector<std::string> commands;  // the command text of each
+    int purges = 0;
+    int opens = 0;
+    int closes = 0;
+    bool open = false;
+    std::string serialPort;
+    std::string serialSettings;
+    std::uint32_t tcpAddress = 0;
+    std::uint16_t tcpPort = 0;
+
+    // Used by the fake transport.
+    void Written(const std::uint8_t* data, std::size_t size);
+    void Purge();
+    std::size_t Peek(std::uint8_t* out, std::size_t maxSize);
+    void Consume(std::size_t size);
+    bool Wait(int timeoutMs);
+    std::size_t Pending() const { return received_.size(); }
+
+private:
+    struct Arrival {
+        std::uint64_t at;  // fake time
+        std::string bytes;
+    };
+    void Arrive();
+
+    FakeClock& clock_;
+    std::deque<Arrival> arrivals_;  // in time order
+    std::string received_;          // arrived, not consumed
+};
+
+class FakeTransportFactory final : public link::ITransportFactory {
+public:
+    explicit FakeTransportFactory(FakeDevice& device) : device_(device) {}
+    std::unique_ptr<link::ITransport> OpenSerial(const std::string& portName,
+                                                 const std::string& settings) override;
+    std::unique_ptr<link::ITransport> OpenTcp(std::uint32_t ipv4, std::uint16_t port,
+                                              link::IEventPump& pump) override;
+
+private:
+    FakeDevice& device_;
+};
+
+// Shows bytes as text with control bytes in hex, for readable mismatches.
+std::string Printable(const std::string& bytes);
+
+}  // namespace ct::testing
