@@ -1,0 +1,255 @@
+// Link round trip and codec throughput.
+//
+// Round trip: TransactCrc("0001AS") through the real link against the
+// substitute controller, over TCP loopback and over a pseudo-terminal, beside
+// a floor: the same request and reply bytes over the same kind of connection
+// by a minimal blocking client (write 13 bytes, read until CR). The
+// difference of the medians is what the link adds.
+//
+// Codec: encode + assemble + check of a 1041-byte reply frame.
+//
+// usage: bench_link [--count N] [--codec-seconds S]
+
+#include "link/Clock.h"
+#include "link/EventPump.h"
+#include "link/FrameCodec.h"
+#include "link/Link.h"
+#include "link/QtTransport.h"
+#include "sim/ControllerSim.h"
+
+#include <QCoreApplication>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <string>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace ct;
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kCommand = "0001AS";
+constexpr std::size_t kReplyLength = 21;
+
+struct Stats {
+    double medianUs = 0;
+    double p99Us = 0;
+    int failures = 0;
+};
+
+// Runs one round trip `count` times (after a warm-up) and summarises.
+Stats Measure(int count, const std::function<bool()>& roundTrip)
+{
+    for (int i = 0; i < 50; ++i)
+        roundTrip();
+    std::vector<double> us;
+    us.reserve(static_cast<std::size_t>(count));
+    Stats s;
+    for (int i = 0; i < count; ++i) {
+        const auto t0 = Clock::now();
+        const bool ok = roundTrip();
+        const auto t1 = Clock::now();
+        if (!ok)
+            ++s.failures;
+        us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+    }
+    std::sort(us.begin(), us.end());
+    s.medianUs = us[us.size() / 2];
+    s.p99Us = us[std::min(us.size() - 1, us.size() * 99 / 100)];
+    return s;
+}
+
+bool WriteAll(int fd, const std::string& bytes)
+{
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + sent, bytes.size() - sent);
+        if (n <= 0)
+            return false;
+        sent += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The floor's client: blocking write, blocking reads until CR.
+bool BlockingRoundTrip(int fd, const std::string& request)
+{
+    if (!WriteAll(fd, request))
+        return false;
+    char buffer[256];
+    std::size_t total = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            return false;
+        total += static_cast<std::size_t>(n);
+        if (buffer[n - 1] == '\r')
+            return total == kReplyLength;
+    }
+}
+
+int ConnectTcp(std::uint16_t port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return fd;
+}
+
+int OpenTerminal(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    termios tio{};
+    ::tcgetattr(fd, &tio);
+    ::cfmakeraw(&tio);
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    ::tcsetattr(fd, TCSANOW, &tio);
+    return fd;
+}
+
+Stats LinkRoundTrips(link::Link& l, int count)
+{
+    if (!l.OpenLink()) {
+        std::fprintf(stderr, "bench_link: cannot open the link\n");
+        std::exit(1);
+    }
+    const Stats s = Measure(count, [&] {
+        return l.TransactCrc(kCommand) && l.ReplyLength() == static_cast<int>(kReplyLength);
+    });
+    l.CloseLink();
+    return s;
+}
+
+Stats FloorRoundTrips(int fd, int count)
+{
+    if (fd < 0) {
+        std::fprintf(stderr, "bench_link: cannot open the floor's connection\n");
+        std::exit(1);
+    }
+    const std::string request = link::EncodeRequestString(link::Framing::Crc, kCommand);
+    const Stats s = Measure(count, [&] { return BlockingRoundTrip(fd, request); });
+    ::close(fd);
+    return s;
+}
+
+void PrintRow(const char* name, const Stats& s)
+{
+    std::printf("| %-18s | %10.1f | %10.1f | %8d |\n", name, s.medianUs, s.p99Us, s.failures);
+}
+
+void CodecThroughput(double seconds)
+{
+    // 1034 characters of reply text give a 1041-byte frame.
+    std::string text(1034, ' ');
+    for (std::size_t i = 0; i < text.size(); ++i)
+        text[i] = "0123456789ABCDEF"[i % 16];
+    link::ReplyAssembler assembler(link::Framing::Crc);
+
+    long frames = 0;
+    std::size_t frameSize = 0;
+    const auto t0 = Clock::now();
+    const auto end = t0 + std::chrono::duration<double>(seconds);
+    while (Clock::now() < end) {
+        for (int batch = 0; batch < 100; ++batch) {
+            const std::string frame = link::EncodeReply(link::Framing::Crc, text);
+            frameSize = frame.size();
+            assembler.Reset(link::Framing::Crc);
+            link::AssembleStatus status = link::AssembleStatus::Incomplete;
+            for (unsigned char b : frame)
+                status = assembler.Feed(b);
+            bool ok = status == link::AssembleStatus::Complete && assembler.Check();
+            benchmark::DoNotOptimize(ok);
+            if (!ok) {
+                std::fprintf(stderr, "bench_link: codec round trip failed\n");
+                std::exit(1);
+            }
+            ++frames;
+        }
+    }
+    const double elapsed = std::chrono::duration<double>(Clock::now() - t0).count();
+    const double fps = static_cast<double>(frames) / elapsed;
+    std::printf("\nCodec: encode + assemble + check of a %zu-byte frame\n", frameSize);
+    std::printf("| frames/s | MB/s | us/frame |\n|---:|---:|---:|\n");
+    std::printf("| %.0f | %.1f | %.2f |\n", fps, fps * static_cast<double>(frameSize) / 1e6, 1e6 / fps);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int count = 2000;
+    double codecSeconds = 2.0;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--count") == 0 && i + 1 < argc)
+            count = std::max(1, std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--codec-seconds") == 0 && i + 1 < argc)
+            codecSeconds = std::atof(argv[++i]);
+        else {
+            std::fprintf(stderr, "usage: bench_link [--count N] [--codec-seconds S]\n");
+            return 2;
+        }
+    }
+    QCoreApplication app(argc, argv);
+
+    sim::ControllerSim sim;
+    if (!sim.ListenTcp("127.0.0.1", 0) || !sim.OpenPty()) {
+        std::fprintf(stderr, "bench_link: cannot start the substitute controller\n");
+        return 1;
+    }
+    sim.Start();
+
+    link::QtTransportFactory factory;
+    link::SteadyClock clock;
+    link::NoEventPump pump;
+    link::Link l(factory, clock, pump);
+
+    l.Settings.LinkType = link::LinkTypeNet;
+    l.Settings.NetIP = "127.0.0.1";
+    l.Settings.NetPort = std::to_string(sim.TcpPort());
+    const Stats tcpLink = LinkRoundTrips(l, count);
+    const Stats tcpFloor = FloorRoundTrips(ConnectTcp(sim.TcpPort()), count);
+
+    l.Settings.LinkType = link::LinkTypeCom;
+    l.Settings.ComPortName = sim.PtyPath();
+    l.Settings.ComBaudRate = "115200,n,8,1";
+    const Stats ptyLink = LinkRoundTrips(l, count);
+    const Stats ptyFloor = FloorRoundTrips(OpenTerminal(sim.PtyPath()), count);
+
+    std::printf("Round trip of TransactCrc(\"%s\") (21-byte reply), %d transactions each, microseconds\n",
+                kCommand, count);
+    std::printf("| %-18s | %10s | %10s | %8s |\n|---|---:|---:|---:|\n", "path", "median", "p99", "failures");
+    PrintRow("TCP link", tcpLink);
+    PrintRow("TCP floor", tcpFloor);
+    PrintRow("pty link", ptyLink);
+    PrintRow("pty floor", ptyFloor);
+    std::printf("\nLink overhead over the floor (median): TCP %+.1f us, pty %+.1f us (target <= +100 us)\n",
+                tcpLink.medianUs - tcpFloor.medianUs, ptyLink.medianUs - ptyFloor.medianUs);
+
+    CodecThroughput(codecSeconds);
+    return 0;
+}

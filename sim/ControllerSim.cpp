@@ -1,0 +1,472 @@
+#include "sim/ControllerSim.h"
+
+#include "sim/ControllerModel.h"
+#include "sim/FaultPlan.h"
+#include "sim/RequestAssembler.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <fcntl.h>
+#include <mutex>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace ct::sim {
+
+namespace {
+
+using SteadyTime = std::chrono::steady_clock::time_point;
+
+void CloseFd(int& fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+void SetNonBlocking(int fd)
+{
+    const int flags = ::fcntl(fd, F_GETFL);
+    ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+}
+
+// Control characters as \xNN, so that one command is one log line.
+std::string Printable(const std::string& text)
+{
+    std::string out;
+    for (unsigned char c : text) {
+        if (c >= 0x20 && c < 0x7F) {
+            out.push_back(static_cast<char>(c));
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        }
+    }
+    return out;
+}
+
+// One byte stream the controller serves: an accepted TCP connection or the
+// pseudo-terminal's master side.
+struct Endpoint {
+    int fd = -1;
+    bool pty = false;
+    RequestAssembler requests;
+    struct Pending {
+        SteadyTime due;
+        std::string bytes;
+        std::size_t sent = 0;
+    };
+    // Replies go out strictly in order, each after the ones before it, as a
+    // controller that answers one request at a time would send them.
+    std::deque<Pending> out;
+    SteadyTime lastDue{};
+    bool writeBlocked = false;
+};
+
+}  // namespace
+
+struct ControllerSim::Impl {
+    explicit Impl(ControllerConfig config) : model(std::move(config)) {}
+
+    // Shared with the callers' threads.
+    mutable std::mutex mutex;
+    mutable std::condition_variable commandsArrived;
+    ControllerModel model;
+    FaultSet faults;
+    std::vector<std::string> commands;
+    bool verbose = false;
+
+    // Set up before Start; owned by the I/O thread while it runs.
+    int listenFd = -1;
+    std::uint16_t tcpPort = 0;
+    int ptyMaster = -1;
+    // The slave side stays open here as well, so that the master never sees
+    // a hang-up while the tool has closed its port between operations.
+    int ptySlave = -1;
+    std::string ptyPath;
+    std::deque<Endpoint> endpoints;
+
+    int wakeRead = -1;
+    int wakeWrite = -1;
+    std::thread thread;
+    bool running = false;
+    bool stopRequested = false;  // under mutex
+
+    void Loop();
+    void Accept();
+    // False when the endpoint is gone (connection closed).
+    bool ReadFrom(Endpoint& ep);
+    bool Flush(Endpoint& ep, SteadyTime now);
+    void Handle(Endpoint& ep, const std::string& commandText);
+    void LogBadFrame(const std::string& frame);
+};
+
+void ControllerSim::Impl::LogBadFrame(const std::string& frame)
+{
+    bool v;
+    {
+        std::lock_guard lock(mutex);
+        v = verbose;
+    }
+    if (v)
+        std::fprintf(stderr, "sim: ignored frame with bad check: %s\n", Printable(frame).c_str());
+}
+
+void ControllerSim::Impl::Handle(Endpoint& ep, const std::string& commandText)
+{
+    std::vector<ReplyChunk> chunks;
+    {
+        std::lock_guard lock(mutex);
+        commands.push_back(commandText);
+        if (verbose)
+            std::fprintf(stderr, "sim: %s\n", Printable(commandText).c_str());
+        if (const auto reply = model.Answer(commandText)) {
+            const std::string_view code = std::string_view(commandText).substr(4);
+            chunks = RenderReply(*reply, faults.Take(code));
+        }
+    }
+    commandsArrived.notify_all();
+
+    SteadyTime due = std::max(std::chrono::steady_clock::now(), ep.lastDue);
+    for (auto& chunk : chunks) {
+        due += chunk.after;
+        ep.out.push_back(Endpoint::Pending{due, std::move(chunk.bytes)});
+    }
+    ep.lastDue = due;
+}
+
+bool ControllerSim::Impl::ReadFrom(Endpoint& ep)
+{
+    std::uint8_t buffer[4096];
+    const ssize_t got = ::read(ep.fd, buffer, sizeof buffer);
+    if (got < 0)
+        // EIO on a pseudo-terminal only means no slave is open: not an end.
+        return errno == EAGAIN || errno == EINTR || ep.pty;
+    if (got == 0)
+        return ep.pty;
+    for (ssize_t i = 0; i < got; ++i) {
+        switch (ep.requests.Feed(buffer[i])) {
+        case RequestStatus::Incomplete: break;
+        case RequestStatus::Valid: Handle(ep, ep.requests.Text()); break;
+        case RequestStatus::BadCheck: LogBadFrame(ep.requests.Text()); break;
+        }
+    }
+    return true;
+}
+
+bool ControllerSim::Impl::Flush(Endpoint& ep, SteadyTime now)
+{
+    ep.writeBlocked = false;
+    while (!ep.out.empty() && ep.out.front().due <= now) {
+        auto& p = ep.out.front();
+        const ssize_t n = ::write(ep.fd, p.bytes.data() + p.sent, p.bytes.size() - p.sent);
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EINTR) {
+                ep.writeBlocked = true;
+                return true;
+            }
+            if (!ep.pty)
+                return false;
+            // Nobody reads the terminal: the reply is lost, as on a cable.
+            ep.out.pop_front();
+            continue;
+        }
+        p.sent += static_cast<std::size_t>(n);
+        if (p.sent == p.bytes.size())
+            ep.out.pop_front();
+    }
+    return true;
+}
+
+void ControllerSim::Impl::Accept()
+{
+    for (;;) {
+        const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0)
+            return;
+        const int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        Endpoint ep;
+        ep.fd = fd;
+        endpoints.push_back(std::move(ep));
+    }
+}
+
+void ControllerSim::Impl::Loop()
+{
+    std::vector<pollfd> fds;
+    for (;;) {
+        {
+            std::lock_guard lock(mutex);
+            if (stopRequested)
+                return;
+        }
+        const SteadyTime now = std::chrono::steady_clock::now();
+        int timeoutMs = -1;
+        for (auto it = endpoints.begin(); it != endpoints.end();) {
+            if (!Flush(*it, now)) {
+                CloseFd(it->fd);
+                it = endpoints.erase(it);
+                continue;
+            }
+            if (!it->out.empty() && !it->writeBlocked) {
+                const auto wait = std::chrono::ceil<std::chrono::milliseconds>(it->out.front().due - now);
+                const int ms = static_cast<int>(std::max<std::int64_t>(wait.count(), 0));
+                timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
+            }
+            ++it;
+        }
+
+        fds.clear();
+        fds.push_back(pollfd{wakeRead, POLLIN, 0});
+        if (listenFd >= 0)
+            fds.push_back(pollfd{listenFd, POLLIN, 0});
+        const std::size_t first = fds.size();
+        for (const auto& ep : endpoints)
+            fds.push_back(pollfd{ep.fd, static_cast<short>(POLLIN | (ep.writeBlocked ? POLLOUT : 0)), 0});
+
+        const int ready = ::poll(fds.data(), fds.size(), timeoutMs);
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            std::perror("sim: poll");
+            return;
+        }
+        if (fds[0].revents & POLLIN) {
+            char drain[64];
+            while (::read(wakeRead, drain, sizeof drain) > 0) {
+            }
+        }
+        if (listenFd >= 0 && (fds[1].revents & POLLIN))
+            Accept();
+        // Endpoints accepted just now were not polled; only the first ones are.
+        std::size_t index = first;
+        for (auto it = endpoints.begin(); it != endpoints.end() && index < fds.size(); ++index) {
+            const short revents = fds[index].revents;
+            bool alive = true;
+            if (revents & POLLIN)
+                alive = ReadFrom(*it);
+            else if ((revents & (POLLHUP | POLLERR)) && !it->pty)
+                alive = false;
+            if (!alive) {
+                CloseFd(it->fd);
+                it = endpoints.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        // A terminal without its slave open reports hang-up without end; the
+        // kept slave prevents that, but never spin on it.
+        for (std::size_t i = first; i < fds.size(); ++i)
+            if ((fds[i].revents & POLLHUP) && !(fds[i].revents & POLLIN))
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+ControllerSim::ControllerSim(ControllerConfig config) : impl_(std::make_unique<Impl>(std::move(config)))
+{
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_NONBLOCK | O_CLOEXEC) == 0) {
+        impl_->wakeRead = pipeFds[0];
+        impl_->wakeWrite = pipeFds[1];
+    } else {
+        std::perror("sim: pipe");
+        std::abort();
+    }
+}
+
+ControllerSim::~ControllerSim()
+{
+    Stop();
+    for (auto& ep : impl_->endpoints)
+        if (!ep.pty)
+            CloseFd(ep.fd);
+    impl_->endpoints.clear();
+    CloseFd(impl_->listenFd);
+    CloseFd(impl_->ptySlave);
+    CloseFd(impl_->ptyMaster);
+    CloseFd(impl_->wakeRead);
+    CloseFd(impl_->wakeWrite);
+}
+
+bool ControllerSim::ListenTcp(const std::string& host, std::uint16_t port)
+{
+    if (impl_->running)
+        return false;
+    CloseFd(impl_->listenFd);
+    impl_->tcpPort = 0;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    if (::inet_pton(AF_INET, host.c_str(), &addr.sin_addr) != 1)
+        return false;
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    socklen_t len = sizeof addr;
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 8) != 0
+        || ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        ::close(fd);
+        return false;
+    }
+    impl_->listenFd = fd;
+    impl_->tcpPort = ntohs(addr.sin_port);
+    return true;
+}
+
+std::uint16_t ControllerSim::TcpPort() const
+{
+    return impl_->tcpPort;
+}
+
+bool ControllerSim::OpenPty()
+{
+    if (impl_->running)
+        return false;
+    auto& d = *impl_;
+    for (auto it = d.endpoints.begin(); it != d.endpoints.end(); ++it)
+        if (it->pty) {
+            d.endpoints.erase(it);
+            break;
+        }
+    CloseFd(d.ptySlave);
+    CloseFd(d.ptyMaster);
+    d.ptyPath.clear();
+
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0)
+        return false;
+    char name[128];
+    if (::grantpt(master) != 0 || ::unlockpt(master) != 0 || ::ptsname_r(master, name, sizeof name) != 0) {
+        ::close(master);
+        return false;
+    }
+    const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (slave < 0) {
+        ::close(master);
+        return false;
+    }
+    // Raw: no byte translated, none echoed back, no line editing.
+    termios tio{};
+    if (::tcgetattr(slave, &tio) == 0) {
+        ::cfmakeraw(&tio);
+        tio.c_cflag |= CLOCAL | CREAD;
+        ::cfsetspeed(&tio, B115200);
+        ::tcsetattr(slave, TCSANOW, &tio);
+    }
+    SetNonBlocking(master);
+    d.ptyMaster = master;
+    d.ptySlave = slave;
+    d.ptyPath = name;
+    Endpoint ep;
+    ep.fd = master;
+    ep.pty = true;
+    d.endpoints.push_back(std::move(ep));
+    return true;
+}
+
+std::string ControllerSim::PtyPath() const
+{
+    return impl_->ptyPath;
+}
+
+void ControllerSim::Start()
+{
+    if (impl_->running)
+        return;
+    {
+        std::lock_guard lock(impl_->mutex);
+        impl_->stopRequested = false;
+    }
+    impl_->running = true;
+    impl_->thread = std::thread([this] { impl_->Loop(); });
+}
+
+void ControllerSim::Stop()
+{
+    if (!impl_->running)
+        return;
+    {
+        std::lock_guard lock(impl_->mutex);
+        impl_->stopRequested = true;
+    }
+    const char wake = 1;
+    [[maybe_unused]] const ssize_t n = ::write(impl_->wakeWrite, &wake, 1);
+    impl_->thread.join();
+    impl_->running = false;
+    // Connections end with the service; the listener and the terminal stay
+    // for a later Start.
+    auto& eps = impl_->endpoints;
+    for (auto it = eps.begin(); it != eps.end();) {
+        if (it->pty) {
+            it->out.clear();
+            it->lastDue = {};
+            ++it;
+        } else {
+            CloseFd(it->fd);
+            it = eps.erase(it);
+        }
+    }
+}
+
+void ControllerSim::InjectFault(const Fault& fault)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->faults.Add(fault);
+}
+
+void ControllerSim::ClearFaults()
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->faults.Clear();
+}
+
+std::vector<std::string> ControllerSim::Commands() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->commands;
+}
+
+void ControllerSim::ClearCommands()
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->commands.clear();
+}
+
+bool ControllerSim::WaitForCommands(std::size_t n, std::chrono::milliseconds timeout) const
+{
+    std::unique_lock lock(impl_->mutex);
+    return impl_->commandsArrived.wait_for(lock, timeout, [&] { return impl_->commands.size() >= n; });
+}
+
+ControllerConfig ControllerSim::Config() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->model.config();
+}
+
+void ControllerSim::SetConfig(const ControllerConfig& config)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->model.SetConfig(config);
+}
+
+void ControllerSim::SetVerbose(bool verbose)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->verbose = verbose;
+}
+
+}  // namespace ct::sim

@@ -1,0 +1,55 @@
+// Injected faults: which of them apply to the next reply, and the bytes and
+// timing of a reply frame with those faults applied. No I/O.
+#pragma once
+
+#include "sim/ControllerSim.h"
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ct::sim {
+
+// The faults waiting for replies, in the order they were injected.
+class FaultSet {
+public:
+    void Add(const Fault& fault);
+    void Clear() { faults_.clear(); }
+    bool Empty() const { return faults_.empty(); }
+
+    // The faults that apply to a reply to this command (the text after the
+    // four ID characters), each counted as used once; used-up faults go.
+    std::vector<Fault> Take(std::string_view commandCode);
+
+private:
+    std::vector<Fault> faults_;
+};
+
+// One write of a reply: its bytes, sent `after` the previous write (or after
+// the request, for the first).
+struct ReplyChunk {
+    std::chrono::milliseconds after{0};
+    std::string bytes;
+};
+
+// The reply frame (CRC framing) around the reply text, as the writes that
+// carry it. Empty when a NoAnswer fault applies. Several faults combine.
+std::vector<ReplyChunk> RenderReply(std::string_view replyText, const std::vector<Fault>& faults);
+
+// The bytes that NoiseBefore puts in front of a frame: anything but the
+// reply's start byte, CR included, which cannot complete a frame before a
+// start byte has arrived.
+std::string NoiseBytes(int count);
+
+// Command-line forms of faults and records:
+//   KIND[:COMMAND[:TIMES[:ARG]]], kinds no-answer, wrong-crc, lower-crc,
+//   extra-bytes, nul-inside, noise-before, split-bytes, delay, wrong-length;
+//   TIMES a count or -1 (until cleared, also the default); ARG the count, or
+//   the gap or delay in milliseconds.
+//   TAG,YYYYMMDDhhmmss,CODE,VALUE
+std::optional<Fault> ParseFaultOption(const std::string& option);
+std::optional<EventRecord> ParseRecordOption(const std::string& option);
+
+}  // namespace ct::sim

@@ -1,0 +1,158 @@
+// controller-sim: a substitute controller to try the tool against, on TCP
+// and/or a pseudo-terminal, until SIGINT or SIGTERM.
+
+#include "sim/ControllerSim.h"
+#include "sim/FaultPlan.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <pthread.h>
+#include <string>
+
+namespace {
+
+const char kUsage[] =
+    "usage: controller-sim [options]\n"
+    "  --tcp HOST:PORT   listen on TCP (default 127.0.0.1:5001; port 0 picks one)\n"
+    "  --no-tcp          do not listen on TCP\n"
+    "  --pty             open a pseudo-terminal and print its path as 'pty: PATH'\n"
+    "  --id ID           controller ID, 4 characters (default 0001)\n"
+    "  --model TEXT      model designation, 12 characters (default KX410NT4-SG4)\n"
+    "  --version TEXT    version, 4 characters (default 0520)\n"
+    "  --serial TEXT     serial number, 8 characters (default 16030001)\n"
+    "  --inputs BITS     DI1..DI8 as 8 characters of 0/1 (default 00000000)\n"
+    "  --record TAG,YYYYMMDDhhmmss,CODE,VALUE\n"
+    "                    queue an event record for polling (repeatable)\n"
+    "  --fault KIND[:COMMAND[:TIMES[:ARG]]]\n"
+    "                    inject a fault (repeatable). KIND: no-answer, wrong-crc,\n"
+    "                    lower-crc, extra-bytes, nul-inside, noise-before,\n"
+    "                    split-bytes, delay, wrong-length. COMMAND: command code\n"
+    "                    prefix (empty: any). TIMES: replies affected (default -1:\n"
+    "                    all). ARG: byte count (default 3), or gap/delay in ms\n"
+    "                    (defaults 50 and 1500)\n"
+    "  --quiet           do not log received commands to stderr\n"
+    "  --help            this text\n";
+
+[[noreturn]] void Fail(const char* what, const char* arg)
+{
+    std::fprintf(stderr, "controller-sim: %s%s%s\n%s", what, arg ? ": " : "", arg ? arg : "", kUsage);
+    std::exit(2);
+}
+
+bool SplitHostPort(const std::string& text, std::string& host, std::uint16_t& port)
+{
+    const auto colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size())
+        return false;
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str() + colon + 1, &end, 10);
+    if (*end != '\0' || value < 0 || value > 65535)
+        return false;
+    host = text.substr(0, colon);
+    port = static_cast<std::uint16_t>(value);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    ct::sim::ControllerConfig config;
+    std::vector<ct::sim::Fault> faults;
+    std::string host = "127.0.0.1";
+    std::uint16_t port = 5001;
+    bool tcp = true;
+    bool pty = false;
+    bool quiet = false;
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string opt = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc)
+                Fail("missing value for", argv[i]);
+            return argv[++i];
+        };
+        if (opt == "--help" || opt == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (opt == "--tcp") {
+            const std::string v = value();
+            if (!SplitHostPort(v, host, port))
+                Fail("bad HOST:PORT", v.c_str());
+            tcp = true;
+        } else if (opt == "--no-tcp") {
+            tcp = false;
+        } else if (opt == "--pty") {
+            pty = true;
+        } else if (opt == "--id") {
+            config.id = value();
+        } else if (opt == "--model") {
+            config.model = value();
+        } else if (opt == "--version") {
+            config.version = value();
+        } else if (opt == "--serial") {
+            config.serial = value();
+        } else if (opt == "--inputs") {
+            config.inputs = value();
+        } else if (opt == "--record") {
+            const std::string v = value();
+            const auto record = ct::sim::ParseRecordOption(v);
+            if (!record)
+                Fail("bad record", v.c_str());
+            config.records.push_back(*record);
+        } else if (opt == "--fault") {
+            const std::string v = value();
+            const auto fault = ct::sim::ParseFaultOption(v);
+            if (!fault)
+                Fail("bad fault", v.c_str());
+            faults.push_back(*fault);
+        } else if (opt == "--quiet") {
+            quiet = true;
+        } else {
+            Fail("unknown option", argv[i]);
+        }
+    }
+    if (!tcp && !pty)
+        Fail("nothing to serve: --no-tcp needs --pty", nullptr);
+
+    // Block the stop signals before the I/O thread starts, so that only
+    // sigwait below sees them. A shell starts background jobs with SIGINT
+    // ignored, and an ignored signal never reaches sigwait: take it back.
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    ct::sim::ControllerSim sim(config);
+    sim.SetVerbose(!quiet);
+    for (const auto& f : faults)
+        sim.InjectFault(f);
+    if (tcp) {
+        if (!sim.ListenTcp(host, port)) {
+            std::fprintf(stderr, "controller-sim: cannot listen on %s:%u: %s\n", host.c_str(), port,
+                         std::strerror(errno));
+            return 1;
+        }
+        std::printf("tcp: %s:%u\n", host.c_str(), sim.TcpPort());
+    }
+    if (pty) {
+        if (!sim.OpenPty()) {
+            std::fprintf(stderr, "controller-sim: cannot open a pseudo-terminal: %s\n", std::strerror(errno));
+            return 1;
+        }
+        std::printf("pty: %s\n", sim.PtyPath().c_str());
+    }
+    std::fflush(stdout);
+    sim.Start();
+
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    sim.Stop();
+    return 0;
+}
