@@ -218,6 +218,31 @@ TEST_F(LinkTest, openTwice_closesTheFirstTransport)
     EXPECT_EQ(1, device.closes);
 }
 
+TEST_F(LinkTest, openDuringWaitingTransaction_isRefusedAndWaitGoesOn)
+{
+    OpenSerial();
+    bool reopened = true;
+    pump.onPump = [&] {
+        reopened = link.OpenLink();
+        pump.onPump = nullptr;
+    };
+    device.Reply("0001AS16030001", 50);
+    EXPECT_TRUE(link.TransactCrc("0001AS"));
+    EXPECT_FALSE(reopened);
+    EXPECT_EQ(1, device.opens);
+    EXPECT_TRUE(link.IsOpen());
+}
+
+TEST_F(LinkTest, closeDuringWaitingTransaction_endsItAndClosesAfterwards)
+{
+    OpenTcp();
+    pump.onPump = [&] { link.CloseLink(); };
+    device.Reply("0001AS16030001", 50);
+    EXPECT_FALSE(link.TransactCrc("0001AS"));
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_FALSE(device.open);
+}
+
 TEST_F(LinkTest, openSerial_passesNameAndSettingsAsTyped)
 {
     link.Settings.ComPortName = "/dev/pts/4";

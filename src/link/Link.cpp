@@ -62,6 +62,11 @@ Link::~Link() = default;
 
 bool Link::OpenLink()
 {
+    // An open from inside a transaction's event processing (a second operation
+    // started while this one waits) would pull the transport from under the
+    // waiting transaction: refuse it.
+    if (transacting_ > 0)
+        return false;
     // The operation frame pairs every open with a close; a stray open must
     // still not leave two devices open.
     transport_.reset();
@@ -81,6 +86,11 @@ bool Link::OpenLink()
 
 void Link::CloseLink()
 {
+    // Closing from inside a waiting transaction ends that transaction first.
+    if (transacting_ > 0) {
+        closeRequested_ = true;
+        return;
+    }
     if (transport_ && openType_ == LinkTypeCom)
         transport_->Purge();
     transport_.reset();
@@ -134,6 +144,18 @@ bool Link::Transact(Framing framing, const std::string& commandText)
     if (size == 0 || !transport_)
         return false;
 
+    struct Guard {
+        Link& link;
+        explicit Guard(Link& l) : link(l) { ++link.transacting_; }
+        ~Guard()
+        {
+            if (--link.transacting_ == 0 && link.closeRequested_) {
+                link.closeRequested_ = false;
+                link.CloseLink();
+            }
+        }
+    } guard(*this);
+
     const bool serial = openType_ == LinkTypeCom;
     const std::uint32_t limit = serial ? SerialSilenceTimeoutMs : TcpTotalTimeoutMs;
     if (serial)
@@ -156,6 +178,8 @@ bool Link::Transact(Framing framing, const std::string& commandText)
             break;
         }
         pump_.ProcessEvents();
+        if (closeRequested_)
+            return false;
         std::uint32_t elapsed = ElapsedMs(t0, clock_.NowMs());
         if (elapsed > limit)
             return false;

@@ -93,6 +93,8 @@ private:
     ReplyAssembler assembler_;
     std::string replyText_;
     int replyLength_ = 0;
+    int transacting_ = 0;
+    bool closeRequested_ = false;
 };
 
 }  // namespace ct::link
