@@ -35,21 +35,21 @@ void OperationFrame::EndConnectError()
 
 void OperationFrame::EndCommandOk()
 {
-    view_.ShowStatus(StatusMessage::CommandOk);
-    SetBusy(false);
-    view_.SetLamp(Lamp::Yellow);
-    beeper_.Beep(HighBeepHz, BeepMs);
-    link_.CloseLink();
-    view_.SetBusyCursor(false);
-    view_.SetWindowEnabled(true);
+    EndCommand(StatusMessage::CommandOk, Lamp::Yellow, HighBeepHz);
 }
 
 void OperationFrame::EndCommandError()
 {
-    view_.ShowStatus(StatusMessage::CommandError);
+    EndCommand(StatusMessage::CommandError, Lamp::Red, LowBeepHz);
+}
+
+void OperationFrame::EndCommand(StatusMessage message, Lamp colour, int beepHz)
+{
+    view_.ShowStatus(message);
     SetBusy(false);
-    view_.SetLamp(Lamp::Red);
-    beeper_.Beep(LowBeepHz, BeepMs);
+    view_.SetLamp(colour);
+    // The tone ends before the link is closed.
+    beeper_.Beep(beepHz, BeepMs);
     link_.CloseLink();
     view_.SetBusyCursor(false);
     view_.SetWindowEnabled(true);

@@ -69,6 +69,8 @@ public:
     Link& link() { return link_; }
 
 private:
+    void EndCommand(StatusMessage message, Lamp colour, int beepHz);
+
     Link& link_;
     IStatusView& view_;
     IBeeper& beeper_;
