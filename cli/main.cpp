@@ -54,24 +54,6 @@ int Usage(const std::string& message)
     return ExitUsage;
 }
 
-std::string Escape(const std::string& bytes)
-{
-    std::string out;
-    out.reserve(bytes.size());
-    for (unsigned char c : bytes) {
-        if (c == '\\') {
-            out += "\\\\";
-        } else if (c >= 0x20 && c <= 0x7E) {
-            out += static_cast<char>(c);
-        } else {
-            char hex[5];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -170,6 +152,6 @@ int main(int argc, char** argv)
         std::fputs("Command error!\n", stderr);
         return ExitCommandError;
     }
-    std::printf("%s\n", Escape(link.ReplyText()).c_str());
+    std::printf("%s\n", EscapeBytes(link.ReplyText()).c_str());
     return ExitOk;
 }

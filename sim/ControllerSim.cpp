@@ -1,5 +1,7 @@
 #include "sim/ControllerSim.h"
 
+#include "link/FrameCodec.h"
+
 #include "sim/ControllerModel.h"
 #include "sim/FaultPlan.h"
 #include "sim/RequestAssembler.h"
@@ -37,22 +39,6 @@ void SetNonBlocking(int fd)
 {
     const int flags = ::fcntl(fd, F_GETFL);
     ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-}
-
-// Control characters as \xNN, so that one command is one log line.
-std::string Printable(const std::string& text)
-{
-    std::string out;
-    for (unsigned char c : text) {
-        if (c >= 0x20 && c < 0x7F) {
-            out.push_back(static_cast<char>(c));
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-        }
-    }
-    return out;
 }
 
 // One byte stream the controller serves: an accepted TCP connection or the
@@ -119,7 +105,7 @@ void ControllerSim::Impl::LogBadFrame(const std::string& frame)
         v = verbose;
     }
     if (v)
-        std::fprintf(stderr, "sim: ignored frame with bad check: %s\n", Printable(frame).c_str());
+        std::fprintf(stderr, "sim: ignored frame with bad check: %s\n", link::EscapeBytes(frame).c_str());
 }
 
 void ControllerSim::Impl::Handle(Endpoint& ep, const std::string& commandText)
@@ -129,7 +115,7 @@ void ControllerSim::Impl::Handle(Endpoint& ep, const std::string& commandText)
         std::lock_guard lock(mutex);
         commands.push_back(commandText);
         if (verbose)
-            std::fprintf(stderr, "sim: %s\n", Printable(commandText).c_str());
+            std::fprintf(stderr, "sim: %s\n", link::EscapeBytes(commandText).c_str());
         if (const auto reply = model.Answer(commandText)) {
             const std::string_view code = std::string_view(commandText).substr(4);
             chunks = RenderReply(*reply, faults.Take(code));

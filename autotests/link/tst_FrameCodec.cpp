@@ -1,12 +1,10 @@
 #include "link/FrameCodec.h"
-#include "support/FakeTransport.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 using namespace ct::link;
-using ct::testing::Printable;
 
 namespace {
 
@@ -40,7 +38,7 @@ AssembleStatus FeedAll(ReplyAssembler& a, const std::string& bytes, std::size_t*
 }
 
 #define EXPECT_BYTES(expected, actual) \
-    EXPECT_EQ(expected, actual) << "expected " << Printable(expected) << "\n  actual " << Printable(actual)
+    EXPECT_EQ(expected, actual) << "expected " << EscapeBytes(expected) << "\n  actual " << EscapeBytes(actual)
 
 }  // namespace
 
@@ -128,7 +126,7 @@ class CheckReplyTable : public ::testing::TestWithParam<CheckCase> {};
 TEST_P(CheckReplyTable, checkReply_decidesAsTheRulesSay)
 {
     const auto& c = GetParam();
-    EXPECT_EQ(c.passes, CheckReply(c.framing, c.frame)) << Printable(c.frame);
+    EXPECT_EQ(c.passes, CheckReply(c.framing, c.frame)) << EscapeBytes(c.frame);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -167,7 +165,7 @@ TEST(CheckReply, lowerCaseDigits_refusedWhereUpperPasses)
         ASSERT_TRUE(CheckReply(Framing::Crc, frame));
         for (std::size_t k = frame.size() - 5; k < frame.size() - 1; ++k)
             frame[k] = static_cast<char>(std::tolower(static_cast<unsigned char>(frame[k])));
-        EXPECT_FALSE(CheckReply(Framing::Crc, frame)) << Printable(frame);
+        EXPECT_FALSE(CheckReply(Framing::Crc, frame)) << EscapeBytes(frame);
         return;
     }
     FAIL() << "no CRC with a letter found";
@@ -273,4 +271,10 @@ TEST(ReplyField, positionsAndBounds_behaveLikeSubstring)
     EXPECT_EQ("", ReplyField(t, 2, 0));
     EXPECT_EQ("\x03" "0", ReplyField(t, 0, 2));  // below 1 counts from 1
     EXPECT_EQ("", ReplyField("", 1, 4));
+}
+
+TEST(EscapeBytes, controlHighAndBackslash_writtenAsEscapes)
+{
+    EXPECT_EQ("\\x03" "0001 AS~\\x04\\x0D", EscapeBytes("\x03" "0001 AS~\x04\r"));
+    EXPECT_EQ("a\\\\b\\x00\\x7F\\xFF", EscapeBytes(std::string("a\\b\0\x7F\xFF", 6)));
 }

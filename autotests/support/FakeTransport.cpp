@@ -1,7 +1,6 @@
 #include "support/FakeTransport.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 namespace ct::testing {
@@ -143,21 +142,6 @@ std::unique_ptr<link::ITransport> FakeTransportFactory::OpenTcp(std::uint32_t ip
     if (device_.failTcpOpen)
         return nullptr;
     return std::make_unique<FakeTransport>(device_);
-}
-
-std::string Printable(const std::string& bytes)
-{
-    std::string out;
-    for (unsigned char c : bytes) {
-        if (c >= 0x20 && c < 0x7F && c != '\\') {
-            out += static_cast<char>(c);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-        }
-    }
-    return out;
 }
 
 }  // namespace ct::testing

@@ -117,7 +117,4 @@ private:
     FakeDevice& device_;
 };
 
-// Shows bytes as text with control bytes in hex, for readable mismatches.
-std::string Printable(const std::string& bytes);
-
 }  // namespace ct::testing

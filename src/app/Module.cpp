@@ -128,7 +128,7 @@ QLineEdit* Edit(QLineEdit*& member, const char* name, QWidget* parent, const QRe
 }
 
 // A reply field: shows what came back, cannot be typed into.
-QLineEdit* ReplyField(QLineEdit*& member, const char* name, QWidget* parent, const QRect& rect)
+QLineEdit* ReplyBox(QLineEdit*& member, const char* name, QWidget* parent, const QRect& rect)
 {
     Edit(member, name, parent, rect, QString());
     member->setReadOnly(true);
@@ -150,17 +150,10 @@ QComboBox* Combo(QComboBox*& member, const char* name, QWidget* parent, const QR
     return member;
 }
 
-QCheckBox* Check(QCheckBox*& member, const char* name, QWidget* parent, const QRect& rect,
-                 const QString& caption, bool checked)
-{
-    Create(member, name, parent, rect);
-    member->setText(caption);
-    member->setChecked(checked);
-    return member;
-}
-
-QRadioButton* Radio(QRadioButton*& member, const char* name, QWidget* parent, const QRect& rect,
-                    const QString& caption, bool checked)
+// A check box or radio button with its caption and state.
+template <class Button>
+Button* Checkable(Button*& member, const char* name, QWidget* parent, const QRect& rect,
+                  const QString& caption, bool checked)
 {
     Create(member, name, parent, rect);
     member->setText(caption);
@@ -383,10 +376,10 @@ void TfrmModule::CreateTestPage()
     button(CT_NAMED(btnPooling), {328, 224, 329, 65}, "Pooling data test",
            &TfrmModule::btnPoolingClick);
 
-    Check(CT_NAMED(chkDO1), page, {2, 184, 81, 40}, QStringLiteral("DO1"), false)->setFont(diFont);
-    Check(CT_NAMED(chkDO2), page, {82, 184, 81, 40}, QStringLiteral("DO2"), false)->setFont(diFont);
-    Check(CT_NAMED(chkDO3), page, {162, 184, 83, 40}, QStringLiteral("DO3"), false)->setFont(diFont);
-    Check(CT_NAMED(chkDO4), page, {240, 184, 85, 40}, QStringLiteral("DO4"), false)->setFont(diFont);
+    Checkable(CT_NAMED(chkDO1), page, {2, 184, 81, 40}, QStringLiteral("DO1"), false)->setFont(diFont);
+    Checkable(CT_NAMED(chkDO2), page, {82, 184, 81, 40}, QStringLiteral("DO2"), false)->setFont(diFont);
+    Checkable(CT_NAMED(chkDO3), page, {162, 184, 83, 40}, QStringLiteral("DO3"), false)->setFont(diFont);
+    Checkable(CT_NAMED(chkDO4), page, {240, 184, 85, 40}, QStringLiteral("DO4"), false)->setFont(diFont);
 
     Panel(CT_NAMED(pnSetDate), page, {0, 10, 321, 47}, QStringLiteral("2001/01/01 12:00:00"),
           Bevel::Raised, GreyText, White, OwnFont(SansSerif, 24, true));
@@ -416,8 +409,8 @@ void TfrmModule::CreateControllerPage()
     QGroupBox* box = Group(CT_NAMED(gbSetCtrl), tsSetCtrl, {0, 0, 657, 361},
                            QStringLiteral("Set Controller"));
     Label(CT_NAMED(lblSetCtrlID), box, {328, 72, 65, 25}, QStringLiteral("Set ID:"));
-    Radio(CT_NAMED(rbCtrlByID), box, {16, 24, 49, 25}, QStringLiteral("ID:"), true);
-    Radio(CT_NAMED(rbCtrlBySN), box, {160, 24, 57, 25}, QStringLiteral("S/N:"), false);
+    Checkable(CT_NAMED(rbCtrlByID), box, {16, 24, 49, 25}, QStringLiteral("ID:"), true);
+    Checkable(CT_NAMED(rbCtrlBySN), box, {160, 24, 57, 25}, QStringLiteral("S/N:"), false);
     Edit(CT_NAMED(edCtrlBySN), box, {216, 24, 81, 24}, QStringLiteral("16030001"), 8);
     Create(CT_NAMED(btnGetCtrlID), box, {328, 16, 321, 41})->setText(QStringLiteral("Get S/N or ID"));
     btnGetCtrlID->setFont(ButtonFont());
@@ -477,10 +470,10 @@ void TfrmModule::CreateG6Page()
 
     Label(CT_NAMED(lblG6Recv), box, {8, 333, 137, 22}, QStringLiteral("Receive Data :"));
     Label(CT_NAMED(lblSetG6Id), box, {328, 72, 65, 25}, QStringLiteral("Set ID:"));
-    ReplyField(CT_NAMED(edG6Recv), box, {152, 332, 497, 24});
+    ReplyBox(CT_NAMED(edG6Recv), box, {152, 332, 497, 24});
     Combo(CT_NAMED(cmbG6Id), box, {64, 24, 49, 24}, ids0to8, 1, false);
-    Radio(CT_NAMED(rbID), box, {16, 24, 49, 25}, QStringLiteral("ID:"), true);
-    Radio(CT_NAMED(rbSN), box, {160, 24, 57, 25}, QStringLiteral("S/N:"), false);
+    Checkable(CT_NAMED(rbID), box, {16, 24, 49, 25}, QStringLiteral("ID:"), true);
+    Checkable(CT_NAMED(rbSN), box, {160, 24, 57, 25}, QStringLiteral("S/N:"), false);
     Edit(CT_NAMED(edG6Sn), box, {216, 24, 81, 24}, QStringLiteral("16030001"), 8);
     Create(CT_NAMED(btnG6SnId), box, {328, 16, 321, 41})->setText(QStringLiteral("Get S/N or Get ID"));
     btnG6SnId->setFont(ButtonFont());
@@ -496,14 +489,14 @@ void TfrmModule::CreateG6Page()
     Label(CT_NAMED(lblSameCardDelayMs), cards, {238, 16, 56, 25}, QStringLiteral("x100ms"));
     Label(CT_NAMED(lblCardTypeMIC), cards, {72, 48, 104, 24}, QStringLiteral("Card Type:"));
     Edit(CT_NAMED(edSameCard), cards, {182, 18, 49, 24}, QStringLiteral("10"), 3);
-    Check(CT_NAMED(chkGreenMode), cards, {301, 16, 112, 25}, QStringLiteral("Green Mode"), true);
-    Check(CT_NAMED(chkResetMode), cards, {420, 16, 80, 25}, QStringLiteral("Reset"), true);
-    Check(CT_NAMED(chkCardTypeBG), cards, {397, 50, 80, 25}, QStringLiteral("GUID(B)"), true);
-    Check(CT_NAMED(chkCardType15693), cards, {476, 50, 88, 25}, QStringLiteral("ISO15693"), false);
-    Check(CT_NAMED(chkCardTypeB), cards, {325, 50, 72, 25}, QStringLiteral("UID(B)"), false);
-    Check(CT_NAMED(chkCardTypeABlock), cards, {254, 50, 72, 25}, QStringLiteral("Block"), false);
-    Check(CT_NAMED(chkCardTypeA), cards, {183, 50, 72, 25}, QStringLiteral("UID(A)"), true);
-    Check(CT_NAMED(chkCardType7Byte), cards, {182, 74, 72, 25}, QStringLiteral("7 Byte"), false);
+    Checkable(CT_NAMED(chkGreenMode), cards, {301, 16, 112, 25}, QStringLiteral("Green Mode"), true);
+    Checkable(CT_NAMED(chkResetMode), cards, {420, 16, 80, 25}, QStringLiteral("Reset"), true);
+    Checkable(CT_NAMED(chkCardTypeBG), cards, {397, 50, 80, 25}, QStringLiteral("GUID(B)"), true);
+    Checkable(CT_NAMED(chkCardType15693), cards, {476, 50, 88, 25}, QStringLiteral("ISO15693"), false);
+    Checkable(CT_NAMED(chkCardTypeB), cards, {325, 50, 72, 25}, QStringLiteral("UID(B)"), false);
+    Checkable(CT_NAMED(chkCardTypeABlock), cards, {254, 50, 72, 25}, QStringLiteral("Block"), false);
+    Checkable(CT_NAMED(chkCardTypeA), cards, {183, 50, 72, 25}, QStringLiteral("UID(A)"), true);
+    Checkable(CT_NAMED(chkCardType7Byte), cards, {182, 74, 72, 25}, QStringLiteral("7 Byte"), false);
     Create(CT_NAMED(btnG6GetCardType), cards, {320, 104, 313, 41})
         ->setText(QStringLiteral("Get Card Type"));
     btnG6GetCardType->setFont(ButtonFont());
@@ -544,7 +537,7 @@ void TfrmModule::CreateG4Page()
     Create(CT_NAMED(btnG4GetSn), box, {336, 16, 313, 41})->setText(QStringLiteral("Get S/N by ID"));
     btnG4GetSn->setFont(ButtonFont());
     connect(btnG4GetSn, &QPushButton::clicked, this, &TfrmModule::btnG4GetSnClick);
-    ReplyField(CT_NAMED(edG4Recv), box, {152, 332, 497, 24});
+    ReplyBox(CT_NAMED(edG4Recv), box, {152, 332, 497, 24});
 }
 
 void TfrmModule::CreateNamePage()
@@ -559,7 +552,7 @@ void TfrmModule::CreateNamePage()
     Create(CT_NAMED(btnSetNo), box, {10, 160, 639, 65})->setText(QStringLiteral("Set Model Name"));
     btnSetNo->setFont(ButtonFont());
     connect(btnSetNo, &QPushButton::clicked, this, &TfrmModule::btnSetNoClick);
-    Check(CT_NAMED(chkChangeVer), box, {16, 128, 161, 25}, QStringLiteral("Change Version"), false);
+    Checkable(CT_NAMED(chkChangeVer), box, {16, 128, 161, 25}, QStringLiteral("Change Version"), false);
     Edit(CT_NAMED(edSetVer), box, {192, 128, 57, 28}, QStringLiteral("0503"), 4);
     edSetVer->setFont(OwnFont(SansSerif, 16, true));
     SetColours(edSetVer, Highlight(), White);
@@ -597,7 +590,7 @@ void TfrmModule::CreateCommandPage()
     Create(CT_NAMED(btnCommand), controller, {8, 96, 641, 65})->setText(QStringLiteral("Test command"));
     btnCommand->setFont(ButtonFont());
     connect(btnCommand, &QPushButton::clicked, this, &TfrmModule::btnCommandClick);
-    ReplyField(CT_NAMED(edCommandRecv), controller, {152, 60, 497, 24});
+    ReplyBox(CT_NAMED(edCommandRecv), controller, {152, 60, 497, 24});
     Edit(CT_NAMED(edCommandSend), controller, {152, 24, 497, 24}, QStringLiteral("AB"));
 
     QGroupBox* module = Group(CT_NAMED(gbModule), tsCommand, {0, 184, 657, 177},
@@ -607,7 +600,7 @@ void TfrmModule::CreateCommandPage()
     Label(CT_NAMED(lblModuleType), module, {8, 26, 49, 22}, QStringLiteral("Type:"));
     Label(CT_NAMED(lblModuleId), module, {192, 26, 33, 22}, QStringLiteral("ID:"));
     Edit(CT_NAMED(edModuleCommandSend), module, {400, 24, 249, 24}, QStringLiteral("B"));
-    ReplyField(CT_NAMED(edModuleCommandRecv), module, {152, 60, 497, 24});
+    ReplyBox(CT_NAMED(edModuleCommandRecv), module, {152, 60, 497, 24});
     Create(CT_NAMED(btnModuleCommand), module, {8, 96, 641, 65})
         ->setText(QStringLiteral("Test command"));
     btnModuleCommand->setFont(ButtonFont());
@@ -684,13 +677,7 @@ void TfrmModule::FormCreate()
     edPort->setText(QString::fromStdString(link_.Settings.NetPort));
     pnFile->setText(firmwareFile_);
 
-    if (stored.link.LinkType == link::LinkTypeCom) {
-        pcPort->setCurrentWidget(tsCom);
-        link_.Settings.LinkType = link::LinkTypeCom;
-    } else {
-        pcPort->setCurrentWidget(tsNet);
-        link_.Settings.LinkType = link::LinkTypeNet;
-    }
+    pcPort->setCurrentWidget(link_.Settings.LinkType == link::LinkTypeCom ? tsCom : tsNet);
 }
 
 void TfrmModule::showEvent(QShowEvent* event)

@@ -191,6 +191,24 @@ std::string ReplyAssembler::Text() const
     return std::string(begin, std::find(begin, end, '\0'));
 }
 
+std::string EscapeBytes(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    for (unsigned char c : bytes) {
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c >= 0x20 && c <= 0x7E) {
+            out += static_cast<char>(c);
+        } else {
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 0x0F];
+        }
+    }
+    return out;
+}
+
 std::string ReplyField(std::string_view text, int position, int count)
 {
     if (position < 1)

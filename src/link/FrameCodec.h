@@ -115,6 +115,10 @@ private:
     std::array<std::uint8_t, FrameBufferSize + 1> buffer_{};
 };
 
+// Bytes as one line of text: 0x20-0x7E as they are except the backslash,
+// written \\, and every other byte as \xHH (upper-case hex digits).
+std::string EscapeBytes(std::string_view bytes);
+
 // Substring by 1-based position and count, as the reply fields are read:
 // a start beyond the end gives an empty string, a count running past the end
 // is cut there, a start below 1 counts from 1.
