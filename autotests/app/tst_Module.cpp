@@ -8,6 +8,7 @@
 #include "app/Module.h"
 #include "app/QtEventPump.h"
 #include "app/SettingsStore.h"
+#include "app/Widgets.h"
 #include "link/Clock.h"
 #include "link/QtTransport.h"
 #include "sim/ControllerSim.h"
@@ -27,7 +28,9 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabBar>
+#include <QSet>
 #include <QTabWidget>
+#include <QWheelEvent>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -91,6 +94,9 @@ private slots:
     void cleanup();
 
     void window_shown_hasFixedClientAreaBelowMenu();
+    void hiddenPages_wheelCtrlTabAndArrows_neverReached();
+    void groupBoxes_frameLine_clearsEveryControl_data();
+    void groupBoxes_frameLine_clearsEveryControl();
     void controls_shown_sitAtTheirRectangles_data();
     void controls_shown_sitAtTheirRectangles();
     void edits_typedPastLimit_keepTheirMaximumLength_data();
@@ -111,6 +117,9 @@ private slots:
     void enter_withFocus_startsConnectOrPressesFocusedButton_data();
     void enter_withFocus_startsConnectOrPressesFocusedButton();
     void operation_running_blocksWindowWithHourglass();
+    void close_duringOperation_heldUntilItEnds();
+    void storedAddress_longerThanField_shownAndUsedWhole();
+    void storedSettings_hugeAndOddValues_shownAsUsed();
 
     void connect_controllerAnswers_fillsPanelsAndStoresLink_data();
     void connect_controllerAnswers_fillsPanelsAndStoresLink();
@@ -124,6 +133,9 @@ private:
     void CreateWindow();
     void ShowWindow();
     void StartSim(Via via, const ct::sim::ControllerConfig& config = {});
+    // Lets queued layout requests run, as the event loop would before the
+    // next paint.
+    static void SettleLayout();
     ct::app::StoredSettings Stored() const { return ct::app::SettingsStore(iniPath_).Load(); }
     QString Text(int entry, int language) const { return catalogue_.text(entry, language); }
 
@@ -191,6 +203,14 @@ void tst_Module::StartSim(Via via, const ct::sim::ControllerConfig& config)
     }
 }
 
+void tst_Module::SettleLayout()
+{
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCoreApplication::processEvents();
+    }
+}
+
 // --- Frame and layout -------------------------------------------------------
 
 void tst_Module::window_shown_hasFixedClientAreaBelowMenu()
@@ -204,10 +224,127 @@ void tst_Module::window_shown_hasFixedClientAreaBelowMenu()
     QVERIFY(!(window_->windowFlags() & Qt::WindowMaximizeButtonHint));
     QVERIFY(window_->windowFlags() & Qt::WindowMinimizeButtonHint);
 
-    // A language with a larger font leaves the window as it is.
+    // A language with a larger font leaves the window and its menu bar as
+    // they are, once the layout has caught up.
+    SettleLayout();
     const QSize size = window_->size();
-    window_->mnuSimplified->trigger();
-    QCOMPARE(window_->size(), size);
+    const int menuHeight = window_->menuBar()->height();
+    for (QAction* language : {window_->mnuSimplified, window_->mnuTraditional, window_->mnuEnglish}) {
+        language->trigger();
+        SettleLayout();
+        QCOMPARE(window_->menuBar()->height(), menuHeight);
+        QCOMPARE(window_->size(), size);
+        QCOMPARE(client->y(), menuHeight);
+    }
+}
+
+void tst_Module::hiddenPages_wheelCtrlTabAndArrows_neverReached()
+{
+    ShowWindow();
+    QTabWidget* pages = window_->pcMain;
+    QTabBar* bar = pages->tabBar();
+    const QList<QWidget*> hidden = {window_->tsFunction, window_->tsFirmware, window_->tsName};
+    QSet<QWidget*> reached;
+    const auto onShownPage = [&](const char* how) {
+        QWidget* current = pages->currentWidget();
+        reached.insert(current);
+        if (hidden.contains(current))
+            QFAIL(qPrintable(QStringLiteral("%1 reached %2").arg(QLatin1String(how), current->objectName())));
+    };
+    const int steps = 2 * pages->count();
+
+    for (int delta : {-120, 120}) {
+        for (int i = 0; i < steps; ++i) {
+            const QPointF at(bar->tabRect(bar->currentIndex()).center());
+            QWheelEvent wheel(at, bar->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(bar, &wheel);
+            onShownPage("the wheel");
+        }
+    }
+    // Ctrl+Tab and Ctrl+Shift+Tab from a field of the page shown.
+    const auto fieldOf = [](QWidget* page) -> QWidget* {
+        for (QWidget* child : page->findChildren<QWidget*>()) {
+            if ((child->focusPolicy() & Qt::TabFocus) && child->isVisible() && !qobject_cast<QGroupBox*>(child))
+                return child;
+        }
+        return nullptr;
+    };
+    for (const auto& [key, modifiers] : {std::pair{Qt::Key_Tab, Qt::KeyboardModifiers(Qt::ControlModifier)},
+                                         std::pair{Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier}}) {
+        for (int i = 0; i < steps; ++i) {
+            QWidget* field = fieldOf(pages->currentWidget());
+            QVERIFY2(field != nullptr, qPrintable(pages->currentWidget()->objectName()));
+            field->setFocus();
+            QTest::keyClick(field, key, modifiers);
+            onShownPage("Ctrl+Tab");
+        }
+    }
+    // The arrow keys and Home/End on the focused tab bar.
+    bar->setFocus();
+    for (Qt::Key key : {Qt::Key_Right, Qt::Key_Left}) {
+        for (int i = 0; i < steps; ++i) {
+            QTest::keyClick(bar, key);
+            onShownPage("an arrow key");
+        }
+    }
+    for (Qt::Key key : {Qt::Key_End, Qt::Key_Home}) {
+        QTest::keyClick(bar, key);
+        onShownPage("Home/End");
+    }
+    QCOMPARE(reached.size(), pages->count() - hidden.size());
+}
+
+void tst_Module::groupBoxes_frameLine_clearsEveryControl_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::newRow("English") << 0;
+    QTest::newRow("Simplified Chinese") << 1;
+    QTest::newRow("Traditional Chinese") << 2;
+}
+
+void tst_Module::groupBoxes_frameLine_clearsEveryControl()
+{
+    QFETCH(int, language);
+    ShowWindow();
+    QAction* items[] = {window_->mnuEnglish, window_->mnuSimplified, window_->mnuTraditional};
+    items[language]->trigger();
+    SettleLayout();
+    int checked = 0;
+    for (QGroupBox* box : window_->findChildren<QGroupBox*>()) {
+        if (box->isHidden())
+            continue;
+        // The box painted alone: whatever is not its ground under a control's
+        // rectangle, outside the caption, is its frame crossing that control.
+        QList<QWidget*> controls;
+        for (QWidget* child : box->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (!child->isHidden()) {
+                controls << child;
+                child->hide();
+            }
+        }
+        const QImage image = box->grab().toImage();
+        for (QWidget* control : controls)
+            control->show();
+        const QRgb ground = image.pixel(image.width() / 2, image.height() / 2);
+        auto* framed = qobject_cast<ct::app::GroupBox*>(box);
+        QVERIFY2(framed != nullptr, qPrintable(box->objectName()));
+        const QRect caption = framed->CaptionArea();
+        for (QWidget* control : controls) {
+            const QRect area = control->geometry() & image.rect();
+            for (int y = area.top(); y <= area.bottom(); ++y) {
+                for (int x = area.left(); x <= area.right(); ++x) {
+                    if (image.pixel(x, y) != ground && !caption.contains(x, y))
+                        QFAIL(qPrintable(QStringLiteral("%1's frame crosses %2 at %3,%4")
+                                             .arg(box->objectName(), control->objectName())
+                                             .arg(x)
+                                             .arg(y)));
+                }
+            }
+            ++checked;
+        }
+    }
+    QVERIFY(checked > 40);
 }
 
 void tst_Module::controls_shown_sitAtTheirRectangles_data()
@@ -586,6 +723,92 @@ void tst_Module::operation_running_blocksWindowWithHourglass()
     QVERIFY(window_->WindowEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     QVERIFY(!window_->tmrBusy->isActive());
+}
+
+void tst_Module::close_duringOperation_heldUntilItEnds()
+{
+    ShowWindow();
+    StartSim(Via::Pty);
+    Fault silent;
+    silent.kind = FaultKind::NoAnswer;
+    silent.command = "AC";
+    silent.times = -1;
+    sim_->InjectFault(silent);
+
+    std::optional<bool> visibleAfterClose;
+    QTimer::singleShot(100, this, [&] {
+        window_->close();
+        visibleAfterClose = window_->isVisible();
+    });
+    QTest::mouseClick(window_->btnConnect, Qt::LeftButton);
+
+    QCOMPARE(visibleAfterClose, std::optional<bool>(true));
+    QCOMPARE(window_->pnMsg->text(), QStringLiteral("Connect device error!"));
+    QCOMPARE(int(sim_->Commands().size()), 3);
+    // Closed once the operation has ended and its handler has returned.
+    QTRY_VERIFY(!window_->isVisible());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+
+    // An idle window closes at once.
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    window_->close();
+    QVERIFY(!window_->isVisible());
+}
+
+void tst_Module::storedAddress_longerThanField_shownAndUsedWhole()
+{
+    const QString address = QStringLiteral("192.168.100.200.extra");
+    ct::link::LinkSettings link;
+    link.LinkType = ct::link::LinkTypeNet;
+    link.NetIP = address.toStdString();
+    store_->SaveLinkSettings(link);
+    ShowWindow();
+
+    QCOMPARE(window_->edIP->text(), address);
+    QCOMPARE(window_->ActiveLinkSettings().NetIP, address.toStdString());
+    // The user can shorten it, but not type it any longer.
+    window_->edIP->setFocus();
+    window_->edIP->end(false);
+    QTest::keyClicks(window_->edIP, QStringLiteral("9"));
+    QCOMPARE(window_->edIP->text(), address);
+    QTest::keyClick(window_->edIP, Qt::Key_Backspace);
+    QTest::keyClicks(window_->edIP, QStringLiteral("xy"));
+    QCOMPARE(window_->edIP->text(), address.chopped(1));
+    window_->SaveLinkSettings();
+    QCOMPARE(Stored().link.NetIP, address.chopped(1).toStdString());
+}
+
+void tst_Module::storedSettings_hugeAndOddValues_shownAsUsed()
+{
+    ct::link::LinkSettings link;
+    link.ComPortName = std::string(200000, 'P');
+    link.ComBaudRate = "9600,n,8,1\t\x01" + std::string(200000, '9');
+    link.NetIP = std::string(200000, '1');
+    link.NetPort = "5001\x7f" + std::string(200000, '0');
+    store_->SaveLinkSettings(link);
+    const ct::link::LinkSettings loaded = Stored().link;
+    ShowWindow();
+
+    QCOMPARE(window_->cmbPort->currentText().toStdString(), loaded.ComPortName);
+    QCOMPARE(window_->cmbBaudrate->currentText().toStdString(), loaded.ComBaudRate);
+    QCOMPARE(window_->edIP->text().toStdString(), loaded.NetIP);
+    QCOMPARE(window_->edPort->text().toStdString(), loaded.NetPort);
+    const ct::link::LinkSettings used = window_->ActiveLinkSettings();
+    QCOMPARE(used.ComPortName, loaded.ComPortName);
+    QCOMPARE(used.ComBaudRate, loaded.ComBaudRate);
+    QCOMPARE(used.ComPortName.size(), std::size_t(200000));
+    window_->pcPort->setCurrentWidget(window_->tsNet);
+    QCOMPARE(window_->ActiveLinkSettings().NetIP, loaded.NetIP);
+    QCOMPARE(window_->ActiveLinkSettings().NetPort, loaded.NetPort);
+
+    // Neither opens anything, and the window is the user's again.
+    QTest::mouseClick(window_->btnConnect, Qt::LeftButton);
+    QCOMPARE(window_->pnMsg->text(), QStringLiteral("Connect device error!"));
+    window_->pcPort->setCurrentWidget(window_->tsCom);
+    QTest::mouseClick(window_->btnConnect, Qt::LeftButton);
+    QCOMPARE(window_->pnMsg->text(), QStringLiteral("Connect device error!"));
+    QVERIFY(window_->WindowEnabled());
 }
 
 // --- Connect ----------------------------------------------------------------

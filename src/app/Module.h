@@ -78,6 +78,8 @@ public:
     void EndCommandOk() { frame_.EndCommandOk(); }
     void EndCommandError() { frame_.EndCommandError(); }
     void SetBusy(bool on) { frame_.SetBusy(on); }
+    // True from the start of an operation to its end.
+    bool Busy() const { return frame_.Running(); }
 
     // Re-labels the whole window in the current language.
     void applyLanguage();
@@ -92,6 +94,7 @@ public:
     void SetLamp(link::Lamp colour) override;
     void ShowStatus(link::StatusMessage message) override;
     link::LinkSettings ActiveLinkSettings() override;
+    void OperationEnded() override;
 
     // tests::IConnectView
     std::string IdCaption() override;
@@ -340,6 +343,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // A close asked for while an operation runs is held until it has ended.
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -373,6 +378,7 @@ private:
     bool shown_ = false;
     bool busyCursor_ = false;
     bool inputBlocked_ = false;
+    bool closePending_ = false;
 };
 
 }  // namespace ct::app

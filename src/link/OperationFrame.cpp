@@ -11,6 +11,7 @@ OperationFrame::OperationFrame(Link& link, IStatusView& view, IBeeper& beeper, I
 
 bool OperationFrame::BeginOperation()
 {
+    running_ = true;
     view_.SetBusyCursor(true);
     pump_.ProcessEvents();
     view_.SetWindowEnabled(false);
@@ -31,6 +32,7 @@ void OperationFrame::EndConnectError()
     beeper_.Beep(LowBeepHz, BeepMs);
     view_.SetBusyCursor(false);
     view_.SetWindowEnabled(true);
+    Ended();
 }
 
 void OperationFrame::EndCommandOk()
@@ -53,6 +55,15 @@ void OperationFrame::EndCommand(StatusMessage message, Lamp colour, int beepHz)
     link_.CloseLink();
     view_.SetBusyCursor(false);
     view_.SetWindowEnabled(true);
+    Ended();
+}
+
+void OperationFrame::Ended()
+{
+    if (!running_)
+        return;
+    running_ = false;
+    view_.OperationEnded();
 }
 
 void OperationFrame::SetBusy(bool on)

@@ -48,6 +48,9 @@ public:
     virtual void ShowStatus(StatusMessage message) = 0;  // pnMsg
     // The settings of the active connection page (type, and that page's fields).
     virtual LinkSettings ActiveLinkSettings() = 0;
+    // The operation has ended: the link is closed and the window is the
+    // user's again.
+    virtual void OperationEnded() {}
 };
 
 class OperationFrame {
@@ -64,18 +67,21 @@ public:
     void SetBusy(bool on);
     // One blink step of tmrBusy: the tag alternates and the lamp follows it.
     void BusyTimerTick();
-    int BusyTag() const { return busyTag_; }
+    // From BeginOperation to the end of the ending that follows it.
+    bool Running() const { return running_; }
 
     Link& link() { return link_; }
 
 private:
     void EndCommand(StatusMessage message, Lamp colour, int beepHz);
+    void Ended();
 
     Link& link_;
     IStatusView& view_;
     IBeeper& beeper_;
     IEventPump& pump_;
     int busyTag_ = 0;
+    bool running_ = false;
 };
 
 }  // namespace ct::link
