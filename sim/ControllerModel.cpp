@@ -1,18 +1,59 @@
 #include "sim/ControllerModel.h"
 
+#include "link/ControllerInterface.h"
+#include "link/FrameCodec.h"
+
+#include <algorithm>
+#include <cassert>
 #include <cctype>
 #include <cstdio>
 #include <ctime>
+#include <iterator>
 
 namespace ct::sim {
 
+namespace cmd = link::cmd;
+
 namespace {
 
-constexpr std::string_view kG6ReadSerialById = "DR05000688000001";
-constexpr std::string_view kG6ReadIdBySerial = "DR05000884000002";
-constexpr std::string_view kG6SetIdBySerial = "DR05001084000002";
-constexpr std::string_view kG6ReadCardType = "DR05000688000203";
-constexpr std::string_view kG6WriteCardType = "DR05000E88000203";
+constexpr std::size_t Width(int n)
+{
+    return static_cast<std::size_t>(n);
+}
+
+// Characters of reply text in a CRC reply frame of `replyLength` bytes.
+constexpr std::size_t TextLength(int replyLength)
+{
+    return Width(replyLength) - link::CrcReplyOverhead;
+}
+
+// Widths of the event record fields; a record fills what a poll reply with a
+// record has beyond one without.
+constexpr std::size_t kRecordCodeWidth = 4;
+constexpr std::size_t kRecordValueWidth = 5;
+static_assert(1 + Width(cmd::DateTimeLength) + kRecordCodeWidth + kRecordValueWidth
+              == Width(cmd::PollRecordReplyLength - cmd::PollReplyLength));
+
+// Replies whose every character is a field (no filler): their widths must add
+// up to the lengths the tool checks.
+static_assert(Width(cmd::ControllerIdLength) + 2 + Width(cmd::ModelNameLength) + Width(cmd::VersionLength)
+              == TextLength(cmd::DescribeReplyLength));
+static_assert(Width(cmd::ControllerIdLength) + 2 + Width(cmd::SerialNumberLength)
+              == TextLength(cmd::SerialNumberReplyLength));
+// ID, "DD", type letter, module ID digit, "S", serial number.
+static_assert(Width(cmd::ControllerIdLength) + 5 + Width(cmd::SerialNumberLength)
+              == TextLength(cmd::G4SerialReplyLength));
+
+constexpr std::string_view kG6Heads[] = {cmd::G6ReadSerialById, cmd::G6ReadIdBySerial, cmd::G6SetIdBySerial,
+                                          cmd::G6ReadCardType, cmd::G6WriteCardType};
+constexpr bool G6HeadsWellFormed()
+{
+    for (std::string_view head : kG6Heads)
+        if (head.size() != Width(cmd::G6HeadLength) || head.substr(0, 4) != cmd::G6PassThrough)
+            return false;
+    return true;
+}
+static_assert(G6HeadsWellFormed());
 
 enum class Pad { Left, Right };
 
@@ -62,21 +103,53 @@ std::string Hex4(unsigned value)
     return buffer;
 }
 
+// A reply text for a frame of exactly `replyLength` bytes, the length that the
+// interface gives for the command: the fields, then '0' filler where the
+// tool reads nothing. The fields never run past that length.
+std::string Reply(std::string fields, int replyLength)
+{
+    assert(fields.size() <= TextLength(replyLength));
+    fields.resize(TextLength(replyLength), '0');
+    return fields;
+}
+
+// The two letters of a command code that its reply echoes after the ID.
+std::string Echo(std::string_view code)
+{
+    return std::string(code.substr(0, 2));
+}
+
+// The function of a G6 head (the four bytes after its count) as the module
+// answers it: with the address-mode bit cleared, 88 -> 08 and 84 -> 04.
+std::string G6ReplyFunction(std::string_view head)
+{
+    std::string function(head.substr(8));
+    function[0] = '0';
+    return function;
+}
+
+// A G6 module's answer as passed through: the controller's ID, the channel,
+// the byte count of what follows (four hex digits) and the payload.
+std::string G6Reply(const std::string& id, const std::string& payload, int replyLength)
+{
+    return Reply(id + cmd::G6PassThrough + Hex4(static_cast<unsigned>(payload.size() / 2)) + payload, replyLength);
+}
+
 ControllerConfig Normalised(ControllerConfig c)
 {
-    c.id = Fit(c.id, 4, '0', Pad::Left);
-    c.model = Fit(c.model, 12, ' ', Pad::Right);
-    c.version = Fit(c.version, 4, '0', Pad::Left);
-    c.serial = Fit(c.serial, 8, '0', Pad::Left);
-    c.inputs = Fit(c.inputs, 8, '0', Pad::Right);
+    c.id = Fit(c.id, Width(cmd::ControllerIdLength), '0', Pad::Left);
+    c.model = Fit(c.model, Width(cmd::ModelNameLength), ' ', Pad::Right);
+    c.version = Fit(c.version, Width(cmd::VersionLength), '0', Pad::Left);
+    c.serial = Fit(c.serial, Width(cmd::SerialNumberLength), '0', Pad::Left);
+    c.inputs = Fit(c.inputs, Width(cmd::InputCount), '0', Pad::Right);
     for (auto& m : c.g6Modules)
-        m.serial = Fit(m.serial, 8, '0', Pad::Left);
+        m.serial = Fit(m.serial, Width(cmd::SerialNumberLength), '0', Pad::Left);
     for (auto& m : c.g4Modules)
-        m.serial = Fit(m.serial, 8, '0', Pad::Left);
+        m.serial = Fit(m.serial, Width(cmd::SerialNumberLength), '0', Pad::Left);
     for (auto& r : c.records) {
-        r.timestamp = Fit(r.timestamp, 14, '0', Pad::Right);
-        r.code = Fit(r.code, 4, '0', Pad::Left);
-        r.value = Fit(r.value, 5, '0', Pad::Left);
+        r.timestamp = Fit(r.timestamp, Width(cmd::DateTimeLength), '0', Pad::Right);
+        r.code = Fit(r.code, kRecordCodeWidth, '0', Pad::Left);
+        r.value = Fit(r.value, kRecordValueWidth, '0', Pad::Left);
     }
     return c;
 }
@@ -103,27 +176,28 @@ void ControllerModel::SetConfig(ControllerConfig config)
     config_ = Normalised(std::move(config));
 }
 
+// The ID and as much of the command code as the acknowledgement holds.
 std::string ControllerModel::Ack(std::string_view code, bool allowShort) const
 {
-    if (allowShort && config_.shortAck)
-        return config_.id + std::string(code.substr(0, 1));
-    return config_.id + std::string(code.substr(0, 2));
+    const int length = allowShort && config_.shortAck ? cmd::ShortAckReplyLength : cmd::AckReplyLength;
+    return Reply((config_.id + std::string(code)).substr(0, TextLength(length)), length);
 }
 
 std::optional<std::string> ControllerModel::Answer(std::string_view commandText)
 {
-    if (commandText.size() < 6)
+    const std::size_t idLength = Width(cmd::ControllerIdLength);
+    if (commandText.size() < idLength + 2)
         return std::nullopt;
-    const std::string_view id = commandText.substr(0, 4);
-    const std::string_view rest = commandText.substr(4);
+    const std::string_view id = commandText.substr(0, idLength);
+    const std::string_view rest = commandText.substr(idLength);
 
     // "AC" finds the controller whatever ID the tool addressed; the reply tells
     // it the real one.
-    if (rest == "AC")
-        return config_.id + "AC0000";
+    if (rest == cmd::Connect)
+        return Reply(config_.id + cmd::Connect, cmd::ConnectReplyLength);
     // The serial-number commands reach a controller whose ID is not known.
-    if (id == "0000" && StartsWith(rest, "AV"))
-        return AnswerSerialLookup(rest.substr(2));
+    if (id == cmd::AnyControllerId && StartsWith(rest, cmd::IdBySerial))
+        return AnswerSerialLookup(rest.substr(std::string_view(cmd::IdBySerial).size()));
     if (id != config_.id)
         return std::nullopt;
     return AnswerAddressed(rest);
@@ -136,59 +210,71 @@ std::optional<std::string> ControllerModel::AnswerSerialLookup(std::string_view 
         return std::nullopt;
     const std::string_view newId = params.substr(serial.size());
     if (!newId.empty()) {
-        if (newId.size() != 4)
+        if (newId.size() != Width(cmd::ControllerIdLength))
             return std::nullopt;
         config_.id = std::string(newId);
     }
-    return config_.id + "AV0000";
+    return Reply(config_.id + cmd::IdBySerial, cmd::IdBySerialReplyLength);
 }
 
 std::optional<std::string> ControllerModel::AnswerAddressed(std::string_view rest)
 {
     const std::string& id = config_.id;
-    if (rest == "DB")
-        return id + "DB" + config_.model + config_.version;
-    if (rest == "AS")
-        return id + "AS" + config_.serial;
-    if (StartsWith(rest, "AS")) {
-        // The model name setting: a 12-character designation, then optionally
-        // the version.
-        const std::string_view params = rest.substr(2);
-        if (params.size() < 12)
+    auto withParams = [&](std::string_view code) {
+        return StartsWith(rest, code) ? std::optional(rest.substr(code.size())) : std::nullopt;
+    };
+
+    if (rest == cmd::Describe)
+        return Reply(id + cmd::Describe + config_.model + config_.version, cmd::DescribeReplyLength);
+    if (rest == cmd::SerialNumber)
+        return Reply(id + cmd::SerialNumber + config_.serial, cmd::SerialNumberReplyLength);
+    if (const auto params = withParams(cmd::SetModelName)) {
+        // The model name setting: the designation, then optionally the
+        // version.
+        const std::size_t width = Width(cmd::ModelNameLength);
+        if (params->size() < width)
             return std::nullopt;
-        config_.model = std::string(params.substr(0, 12));
-        if (params.size() > 12)
-            config_.version = Fit(std::string(params.substr(12)), 4, '0', Pad::Left);
-        return Ack("AS", false);
+        config_.model = std::string(params->substr(0, width));
+        if (params->size() > width)
+            config_.version = Fit(std::string(params->substr(width)), Width(cmd::VersionLength), '0', Pad::Left);
+        return Ack(cmd::SetModelName, false);
     }
-    if (rest == "DG0")
-        return id + "DG" + config_.inputs + "00000000";
-    if (StartsWith(rest, "JC") && rest.size() == 10)
-        return Ack("JC", false);
-    if (rest == "JD")
-        return Ack("JD", false);
-    if (rest == "PI") {
-        std::string reply = id + "PI" + Fit(now_(), 14, '0', Pad::Right) + "00000000";
-        if (!config_.records.empty()) {
-            const EventRecord& r = config_.records.front();
-            reply += std::string(1, r.tag) + r.timestamp + r.code + r.value;
-        }
-        return reply;
+    if (rest == cmd::ReadInputs)
+        return Reply(id + Echo(cmd::ReadInputs) + config_.inputs, cmd::ReadInputsReplyLength);
+    const auto* output = std::find(std::begin(cmd::OutputCommands), std::end(cmd::OutputCommands), rest);
+    if (output != std::end(cmd::OutputCommands))
+        return Ack(*output, false);
+    if (rest == cmd::EndOutputs)
+        return Ack(cmd::EndOutputs, false);
+    if (rest == cmd::Poll) {
+        std::string reply = Reply(id + cmd::Poll + Fit(now_(), Width(cmd::DateTimeLength), '0', Pad::Right),
+                                  cmd::PollReplyLength);
+        if (config_.records.empty())
+            return reply;
+        const EventRecord& r = config_.records.front();
+        return Reply(reply + r.tag + r.timestamp + r.code + r.value, cmd::PollRecordReplyLength);
     }
-    if (rest == "IB") {
+    if (rest == cmd::Acknowledge) {
         if (!config_.records.empty())
             config_.records.erase(config_.records.begin());
-        return Ack("IB", false);
+        return Ack(cmd::Acknowledge, false);
     }
-    if (StartsWith(rest, "AA") && rest.size() == 16 && AllDigits(rest.substr(2)))
-        return Ack("AA", true);
-    if (StartsWith(rest, "JF") && rest.size() == 3 && AllDigits(rest.substr(2)))
-        return Ack("JF", true);
-    if (rest == "AR01" || rest == "AR00" || rest == "AE001002" || rest == "AE001400")
-        return Ack(rest, false);
-    if (StartsWith(rest, "DD"))
-        return AnswerG4(rest.substr(2));
-    if (StartsWith(rest, "DR05"))
+    if (const auto params = withParams(cmd::SetDateTime)) {
+        if (params->size() == Width(cmd::DateTimeLength) && AllDigits(*params))
+            return Ack(cmd::SetDateTime, true);
+        return std::nullopt;
+    }
+    if (const auto params = withParams(cmd::Alarm)) {
+        if (params->size() == 1 && AllDigits(*params) && (*params)[0] - '0' < cmd::AlarmCount)
+            return Ack(cmd::Alarm, true);
+        return std::nullopt;
+    }
+    for (const char* code : {cmd::FactoryReset, cmd::Reboot, cmd::Line19200, cmd::Line115200})
+        if (rest == code)
+            return Ack(code, false);
+    if (const auto params = withParams(cmd::ModuleCommand))
+        return AnswerG4(*params);
+    if (StartsWith(rest, cmd::G6PassThrough))
         return AnswerG6(rest);
     return std::nullopt;
 }
@@ -197,13 +283,12 @@ std::optional<std::string> ControllerModel::AnswerG4(std::string_view rest)
 {
     // rest: type letter, then either "0C" + serial + new ID, or the module ID
     // digit and the module command.
-    if (rest.size() < 3)
+    if (rest.size() < 3 || std::string_view(cmd::ModuleTypeLetters).find(rest[0]) == std::string_view::npos)
         return std::nullopt;
     const char type = rest[0];
-    const std::string prefix = config_.id + "DD" + std::string(1, type);
 
-    if (rest.substr(1, 2) == "0C") {
-        const std::string_view params = rest.substr(3);
+    if (StartsWith(rest.substr(1), cmd::G4SetId)) {
+        const std::string_view params = rest.substr(1 + std::string_view(cmd::G4SetId).size());
         for (auto& m : config_.g4Modules) {
             if (m.type != type || !StartsWith(params, m.serial))
                 continue;
@@ -211,7 +296,7 @@ std::optional<std::string> ControllerModel::AnswerG4(std::string_view rest)
             if (!AllDigits(newId) || newId.size() > 4)
                 continue;
             m.id = std::stoi(std::string(newId));
-            return config_.id + "DD";
+            return Ack(cmd::ModuleCommand, false);
         }
         // "0C" may still be module 0 with a command starting with "C".
     }
@@ -223,9 +308,10 @@ std::optional<std::string> ControllerModel::AnswerG4(std::string_view rest)
     for (const auto& m : config_.g4Modules) {
         if (m.type != type || m.id != moduleId)
             continue;
-        const std::string head = prefix + std::string(1, rest[1]);
-        if (command == "S")
-            return head + "S" + m.serial;
+        const std::string head = config_.id + cmd::ModuleCommand + std::string(rest.substr(0, 2));
+        if (command == cmd::G4ReadSerial)
+            return Reply(head + cmd::G4ReadSerial + m.serial, cmd::G4SerialReplyLength);
+        // Any other module command: a plain answer of no fixed length.
         return head + "OK";
     }
     return std::nullopt;
@@ -234,16 +320,17 @@ std::optional<std::string> ControllerModel::AnswerG4(std::string_view rest)
 std::optional<std::string> ControllerModel::AnswerG6(std::string_view rest)
 {
     const std::string& id = config_.id;
-    // Replies echo the pass-through channel and a byte count, then the
+    // Replies echo the channel with the byte count of what follows, then the
     // function of the request with the address-mode bit cleared, then the
     // module's data.
-    auto byIdReply = [&](const G6Module& m, std::string_view function, const std::string& data) {
-        // 40 characters: ID, DR05, count, function, module ID, data (16).
-        return id + "DR05" + "000E" + std::string(function) + Hex4(static_cast<unsigned>(m.id)) + data;
+    auto byIdReply = [&](const G6Module& m, std::string_view head, const std::string& data) {
+        // Function, module ID, 16 characters of data.
+        return G6Reply(id, G6ReplyFunction(head) + Hex4(static_cast<unsigned>(m.id)) + data, cmd::G6ShortReplyLength);
     };
-    auto bySerialReply = [&](const G6Module& m) {
-        // 44 characters: ID, DR05, count, function, serial twice, module ID, 0000.
-        return id + "DR05" + "0010" + "04000002" + m.serial + m.serial + Hex4(static_cast<unsigned>(m.id)) + "0000";
+    auto bySerialReply = [&](const G6Module& m, std::string_view head) {
+        // Function, serial twice, module ID, 0000.
+        return G6Reply(id, G6ReplyFunction(head) + m.serial + m.serial + Hex4(static_cast<unsigned>(m.id)) + "0000",
+                       cmd::G6LongReplyLength);
     };
     auto findById = [&](std::string_view hex) -> G6Module* {
         const auto moduleId = ParseHex4(hex);
@@ -262,15 +349,16 @@ std::optional<std::string> ControllerModel::AnswerG6(std::string_view rest)
     };
     auto cardWords = [](const G6Module& m) { return Hex4(m.cardType) + Hex4(m.delay) + Hex4(m.mode) + "0000"; };
 
-    const std::string_view head = rest.substr(0, 16);
+    const std::string_view head = rest.substr(0, Width(cmd::G6HeadLength));
     const std::string_view params = rest.substr(head.size());
-    if (head == kG6ReadSerialById) {
+    if (head == cmd::G6ReadSerialById) {
         if (G6Module* m = findById(params))
-            return byIdReply(*m, "08000001", "0000" + m->serial + "0000");
-    } else if (head == kG6ReadCardType) {
+            return byIdReply(*m, head, "0000" + m->serial + "0000");
+    } else if (head == cmd::G6ReadCardType) {
         if (G6Module* m = findById(params))
-            return byIdReply(*m, "08000203", cardWords(*m));
-    } else if (head == kG6WriteCardType) {
+            return byIdReply(*m, head, cardWords(*m));
+    } else if (head == cmd::G6WriteCardType) {
+        // Module ID, three words, 0000.
         if (params.size() != 20)
             return std::nullopt;
         G6Module* m = findById(params.substr(0, 4));
@@ -282,11 +370,11 @@ std::optional<std::string> ControllerModel::AnswerG6(std::string_view rest)
         m->cardType = *card;
         m->delay = *delay;
         m->mode = *mode;
-        return byIdReply(*m, "08000203", cardWords(*m));
-    } else if (head == kG6ReadIdBySerial) {
+        return byIdReply(*m, head, cardWords(*m));
+    } else if (head == cmd::G6ReadIdBySerial) {
         if (G6Module* m = findBySerial(params))
-            return bySerialReply(*m);
-    } else if (head == kG6SetIdBySerial) {
+            return bySerialReply(*m, head);
+    } else if (head == cmd::G6SetIdBySerial) {
         // serial, the same serial again, new ID as four hex digits, 0000.
         if (params.size() < 8 || (params.size() - 8) % 2 != 0)
             return std::nullopt;
@@ -297,7 +385,7 @@ std::optional<std::string> ControllerModel::AnswerG6(std::string_view rest)
         if (params.substr(n, n) != serial || !newId || !m)
             return std::nullopt;
         m->id = *newId;
-        return bySerialReply(*m);
+        return bySerialReply(*m, head);
     }
     return std::nullopt;
 }

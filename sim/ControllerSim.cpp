@@ -1,10 +1,10 @@
 #include "sim/ControllerSim.h"
 
+#include "link/ControllerInterface.h"
 #include "link/FrameCodec.h"
 
 #include "sim/ControllerModel.h"
 #include "sim/FaultPlan.h"
-#include "sim/RequestAssembler.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -46,7 +46,7 @@ void SetNonBlocking(int fd)
 struct Endpoint {
     int fd = -1;
     bool pty = false;
-    RequestAssembler requests;
+    link::RequestAssembler requests;
     struct Pending {
         SteadyTime due;
         std::string bytes;
@@ -93,11 +93,11 @@ struct ControllerSim::Impl {
     // False when the endpoint is gone (connection closed).
     bool ReadFrom(Endpoint& ep);
     bool Flush(Endpoint& ep, SteadyTime now);
-    void Handle(Endpoint& ep, const std::string& commandText);
-    void LogBadFrame(const std::string& frame);
+    void Handle(Endpoint& ep, std::string_view commandText);
+    void LogBadFrame(std::string_view frame);
 };
 
-void ControllerSim::Impl::LogBadFrame(const std::string& frame)
+void ControllerSim::Impl::LogBadFrame(std::string_view frame)
 {
     bool v;
     {
@@ -108,16 +108,17 @@ void ControllerSim::Impl::LogBadFrame(const std::string& frame)
         std::fprintf(stderr, "sim: ignored frame with bad check: %s\n", link::EscapeBytes(frame).c_str());
 }
 
-void ControllerSim::Impl::Handle(Endpoint& ep, const std::string& commandText)
+void ControllerSim::Impl::Handle(Endpoint& ep, std::string_view commandText)
 {
     std::vector<ReplyChunk> chunks;
     {
         std::lock_guard lock(mutex);
-        commands.push_back(commandText);
+        commands.emplace_back(commandText);
         if (verbose)
             std::fprintf(stderr, "sim: %s\n", link::EscapeBytes(commandText).c_str());
         if (const auto reply = model.Answer(commandText)) {
-            const std::string_view code = std::string_view(commandText).substr(4);
+            // Only a command text of an ID and a code gets an answer.
+            const std::string_view code = commandText.substr(static_cast<std::size_t>(link::cmd::ControllerIdLength));
             chunks = RenderReply(*reply, faults.Take(code));
         }
     }
@@ -141,11 +142,12 @@ bool ControllerSim::Impl::ReadFrom(Endpoint& ep)
     if (got == 0)
         return ep.pty;
     for (ssize_t i = 0; i < got; ++i) {
-        switch (ep.requests.Feed(buffer[i])) {
-        case RequestStatus::Incomplete: break;
-        case RequestStatus::Valid: Handle(ep, ep.requests.Text()); break;
-        case RequestStatus::BadCheck: LogBadFrame(ep.requests.Text()); break;
-        }
+        if (ep.requests.Feed(buffer[i]) != link::AssembleStatus::Complete)
+            continue;
+        if (ep.requests.Check())
+            Handle(ep, ep.requests.CommandText());
+        else
+            LogBadFrame(std::string_view(reinterpret_cast<const char*>(ep.requests.data()), ep.requests.position()));
     }
     return true;
 }
@@ -411,12 +413,6 @@ void ControllerSim::InjectFault(const Fault& fault)
 {
     std::lock_guard lock(impl_->mutex);
     impl_->faults.Add(fault);
-}
-
-void ControllerSim::ClearFaults()
-{
-    std::lock_guard lock(impl_->mutex);
-    impl_->faults.Clear();
 }
 
 std::vector<std::string> ControllerSim::Commands() const

@@ -68,7 +68,7 @@ struct Fault {
     // The command code it applies to ("AC", "DB", "DG0"...: compared with the
     // text after the four ID characters, as a prefix); empty: any command.
     std::string command;
-    // How many replies it applies to; -1: until cleared.
+    // How many replies it applies to; -1: every reply.
     int times = 1;
     int count = 3;
     std::chrono::milliseconds gap{0};
@@ -94,7 +94,6 @@ public:
     void Stop();
 
     void InjectFault(const Fault& fault);
-    void ClearFaults();
 
     // Every command text received with a valid check, in order.
     std::vector<std::string> Commands() const;

@@ -16,8 +16,6 @@ namespace ct::sim {
 class FaultSet {
 public:
     void Add(const Fault& fault);
-    void Clear() { faults_.clear(); }
-    bool Empty() const { return faults_.empty(); }
 
     // The faults that apply to a reply to this command (the text after the
     // four ID characters), each counted as used once; used-up faults go.
@@ -46,7 +44,7 @@ std::string NoiseBytes(int count);
 // Command-line forms of faults and records:
 //   KIND[:COMMAND[:TIMES[:ARG]]], kinds no-answer, wrong-crc, lower-crc,
 //   extra-bytes, nul-inside, noise-before, split-bytes, delay, wrong-length;
-//   TIMES a count or -1 (until cleared, also the default); ARG the count, or
+//   TIMES a count or -1 (every reply, also the default); ARG the count, or
 //   the gap or delay in milliseconds.
 //   TAG,YYYYMMDDhhmmss,CODE,VALUE
 std::optional<Fault> ParseFaultOption(const std::string& option);

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
+#include <vector>
 
 using namespace ct::link;
 
@@ -259,6 +261,147 @@ TEST(ReplyAssembler, reset_clearsBufferAndSwitchesStartByte)
     EXPECT_EQ(0, a.data()[0]);
     const std::string frame = EncodeReply(Framing::Xor, "AB");
     EXPECT_EQ(AssembleStatus::Complete, FeedAll(a, frame));
+}
+
+TEST(ReplyAssembler, byteAfterCompletedFrame_beginsNewFrame)
+{
+    // Fed on without a Reset, trailing bytes and their CR never extend the
+    // completed frame into a second one; the next start byte does begin one.
+    const std::string good = EncodeReply(Framing::Crc, "0001AS");
+    ReplyAssembler a(Framing::Crc);
+    ASSERT_EQ(AssembleStatus::Complete, FeedAll(a, good));
+    EXPECT_EQ(AssembleStatus::Incomplete, FeedAll(a, "\x04" "XX\r"));
+    std::size_t at = 0;
+    ASSERT_EQ(AssembleStatus::Complete, FeedAll(a, good, &at));
+    EXPECT_EQ(good.size() - 1, at);
+    EXPECT_TRUE(a.Check());
+    EXPECT_EQ(good.size(), a.position());
+}
+
+// --- The controller's side: request frames -----------------------------------
+
+namespace {
+
+struct Request {
+    bool passes;
+    std::string commandText;
+    std::string frame;
+    bool operator==(const Request& o) const
+    {
+        return passes == o.passes && commandText == o.commandText && frame == o.frame;
+    }
+};
+
+std::ostream& operator<<(std::ostream& os, const Request& r)
+{
+    return os << (r.passes ? "passes " : "refused ") << EscapeBytes(r.commandText) << " in "
+              << EscapeBytes(r.frame);
+}
+
+// Every frame the stream completes, with its check and command text.
+std::vector<Request> Requests(const std::string& stream)
+{
+    RequestAssembler a;
+    std::vector<Request> out;
+    for (unsigned char b : stream) {
+        if (a.Feed(b) != AssembleStatus::Complete)
+            continue;
+        const bool passes = a.Check();
+        out.push_back({passes, passes ? std::string(a.CommandText()) : std::string(),
+                       std::string(reinterpret_cast<const char*>(a.data()), a.position())});
+    }
+    return out;
+}
+
+std::string CrcRequest(const std::string& text)
+{
+    return EncodeRequestString(Framing::Crc, text);
+}
+
+Request Passes(const std::string& text)
+{
+    return {true, text, CrcRequest(text)};
+}
+
+Request Refused(const std::string& frame)
+{
+    return {false, "", frame};
+}
+
+}  // namespace
+
+TEST(RequestAssembler, streamOfRequests_eachCommandTextInTurn)
+{
+    const std::string stream = CrcRequest("0001AS") + CrcRequest("") + CrcRequest("0000AV160300010042");
+    EXPECT_EQ(Requests(stream), (std::vector<Request>{Passes("0001AS"), Passes(""), Passes("0000AV160300010042")}));
+}
+
+TEST(RequestAssembler, workedExample_commandTextBetweenSohAndStx)
+{
+    EXPECT_EQ(Requests(Hex("01 303030314153 02 45323537 0D")), std::vector<Request>{Passes("0001AS")});
+}
+
+struct BadRequestCase {
+    const char* name;
+    std::string frame;
+};
+
+void PrintTo(const BadRequestCase& c, std::ostream* os) { *os << c.name; }
+
+class BadRequest : public ::testing::TestWithParam<BadRequestCase> {};
+
+TEST_P(BadRequest, check_refusesFrame_andNextRequestPasses)
+{
+    const std::string& bad = GetParam().frame;
+    EXPECT_EQ(Requests(bad + CrcRequest("0001DB")), (std::vector<Request>{Refused(bad), Passes("0001DB")}));
+}
+
+// 0001AS has the CRC E257: each fault below changes one thing about it.
+INSTANTIATE_TEST_SUITE_P(
+    Frames, BadRequest,
+    ::testing::Values(
+        BadRequestCase{"wrongCrcDigit", Hex("01 303030314153 02 45323538 0D")},
+        BadRequestCase{"crcOfOtherText", Hex("01 303030314154 02 45323537 0D")},
+        BadRequestCase{"lowerCaseCrc", Hex("01 303030314153 02 65323537 0D")},
+        BadRequestCase{"noStx", Hex("01 303030314153 45323537 0D")},
+        BadRequestCase{"stxMisplaced", Hex("01 3030303141 02 53 45323537 0D")},
+        BadRequestCase{"crcCut", Hex("01 303030314153 02 453235 0D")},
+        BadRequestCase{"sohAndCrOnly", Hex("01 0D")},
+        // The XOR framing of the same text: no STX, two check characters.
+        BadRequestCase{"xorFramed", EncodeRequestString(Framing::Xor, "0001AS")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RequestAssembler, lowerCaseCrc_refusedWhereUpperPasses)
+{
+    const std::string good = CrcRequest("0001AS");
+    ASSERT_EQ(good.substr(8, 4), "E257");
+    std::string lower = good;
+    lower[8] = 'e';
+    EXPECT_EQ(Requests(good + lower), (std::vector<Request>{Passes("0001AS"), Refused(lower)}));
+}
+
+TEST(RequestAssembler, noiseAndRestartedFrame_lastFrameTaken)
+{
+    // Noise with a CR before any SOH, then a frame cut short by a new SOH.
+    const std::string stream = std::string("xy\r\x05") + "\x01" "0001D" + CrcRequest("0001DG0");
+    EXPECT_EQ(Requests(stream), std::vector<Request>{Passes("0001DG0")});
+}
+
+TEST(RequestAssembler, bytesBetweenFrames_neverCompleteAFrame)
+{
+    const std::string stream = CrcRequest("0001AS") + "\x02" "E257\r" + CrcRequest("0001DB");
+    EXPECT_EQ(Requests(stream), (std::vector<Request>{Passes("0001AS"), Passes("0001DB")}));
+}
+
+TEST(RequestAssembler, longestRequest_passes_longerDroppedWhole)
+{
+    const std::string longest(MaxCrcCommandLength - 1, 'A');  // a 1499-byte frame
+    EXPECT_EQ(Requests(CrcRequest(longest)), std::vector<Request>{Passes(longest)});
+    // 1500 bytes and more never complete; the next SOH assembles normally.
+    const std::string overlong = CrcRequest(std::string(MaxCrcCommandLength, 'A'));
+    ASSERT_EQ(FrameBufferSize, overlong.size());
+    const std::string stream = overlong + "\x01" + std::string(2000, 'B') + "\r" + CrcRequest("0001AS");
+    EXPECT_EQ(Requests(stream), std::vector<Request>{Passes("0001AS")});
 }
 
 TEST(ReplyField, positionsAndBounds_behaveLikeSubstring)

@@ -37,6 +37,22 @@ bool HexPairIs(std::uint8_t value, const std::uint8_t* at)
         && at[1] == static_cast<std::uint8_t>(kHex[value & 0x0F]);
 }
 
+std::uint8_t XorChecksum(const std::uint8_t* data, std::size_t size)
+{
+    std::uint8_t x = 0;
+    for (std::size_t i = 0; i < size; ++i)
+        x ^= data[i];
+    return x;
+}
+
+// The CRC-16 of frame[0..covered-1] as four hex characters at `at`.
+bool CrcCharactersAre(const std::uint8_t* frame, std::size_t covered, const std::uint8_t* at)
+{
+    const std::uint16_t crc = Crc16(frame, covered);
+    return HexPairIs(static_cast<std::uint8_t>(crc >> 8), at)
+        && HexPairIs(static_cast<std::uint8_t>(crc & 0xFF), at + 2);
+}
+
 bool CheckCrc(const std::uint8_t* frame, std::size_t length)
 {
     const auto* end = frame + length;
@@ -47,9 +63,7 @@ bool CheckCrc(const std::uint8_t* frame, std::size_t length)
     // The four CRC characters must lie inside the frame.
     if (covered + 4 > length)
         return false;
-    const std::uint16_t crc = Crc16(frame, covered);
-    return HexPairIs(static_cast<std::uint8_t>(crc >> 8), eot + 1)
-        && HexPairIs(static_cast<std::uint8_t>(crc & 0xFF), eot + 3);
+    return CrcCharactersAre(frame, covered, eot + 1);
 }
 
 bool CheckXor(const std::uint8_t* frame, std::size_t length)
@@ -76,14 +90,6 @@ std::uint16_t Crc16(const std::uint8_t* data, std::size_t size)
         hi = kCrc.hi[index];
     }
     return static_cast<std::uint16_t>((hi << 8) | lo);
-}
-
-std::uint8_t XorChecksum(const std::uint8_t* data, std::size_t size)
-{
-    std::uint8_t x = 0;
-    for (std::size_t i = 0; i < size; ++i)
-        x ^= data[i];
-    return x;
 }
 
 void PutHexPair(std::uint8_t value, std::uint8_t* out)
@@ -136,7 +142,7 @@ bool CheckReply(Framing framing, const std::uint8_t* frame, std::size_t length)
 std::string EncodeReply(Framing framing, std::string_view replyText)
 {
     std::string frame;
-    frame.reserve(replyText.size() + 7);
+    frame.reserve(replyText.size() + CrcReplyOverhead);
     frame.push_back(static_cast<char>(ReplyStartByte(framing)));
     frame.append(replyText);
     std::uint8_t hex[4];
@@ -154,41 +160,62 @@ std::string EncodeReply(Framing framing, std::string_view replyText)
     return frame;
 }
 
-ReplyAssembler::ReplyAssembler(Framing framing) : framing_(framing), start_(ReplyStartByte(framing)) {}
-
-void ReplyAssembler::Reset(Framing framing)
+void FrameAssembler::Reset(std::uint8_t startByte)
 {
-    framing_ = framing;
-    start_ = ReplyStartByte(framing);
+    start_ = startByte;
     position_ = 0;
+    length_ = 0;
     buffer_.fill(0);
 }
 
-AssembleStatus ReplyAssembler::Feed(std::uint8_t byte)
+AssembleStatus FrameAssembler::Feed(std::uint8_t byte)
 {
     if (byte == start_)
         position_ = 0;
+    // After a completed frame the position is 0 as well: a byte other than the
+    // start byte lands at offset 0 and keeps every CR from closing a frame
+    // until the next start byte.
     buffer_[position_++] = byte;
     if (position_ == FrameBufferSize) {
         // A frame of 1500 bytes or more is never accepted: wrap, and make sure
         // offset 0 no longer holds a start byte so that no CR can close what is
         // left of the lost frame.
         position_ = 0;
+        length_ = 0;
         buffer_[0] = 0;
         return AssembleStatus::Incomplete;
     }
     if (byte == CR && buffer_[0] == start_) {
         buffer_[position_] = 0;
+        length_ = position_;
+        position_ = 0;
         return AssembleStatus::Complete;
     }
     return AssembleStatus::Incomplete;
 }
 
-std::string ReplyAssembler::Text() const
+std::string FrameAssembler::Text() const
 {
     const auto* begin = reinterpret_cast<const char*>(buffer_.data());
-    const auto* end = begin + position_;
+    const auto* end = begin + position();
     return std::string(begin, std::find(begin, end, '\0'));
+}
+
+// SOH, n text bytes, STX at n + 1, CRC characters at n + 2 .. n + 5, CR at
+// n + 6: the CRC covers the first length - 5 bytes.
+bool RequestAssembler::Check() const
+{
+    const std::size_t length = position();
+    const std::uint8_t* frame = data();
+    return length >= 7 && frame[length - 6] == STX && CrcCharactersAre(frame, length - 5, frame + length - 5);
+}
+
+std::string_view RequestAssembler::CommandText() const
+{
+    const std::size_t length = position();
+    if (length < 7)
+        return {};
+    return std::string_view(reinterpret_cast<const char*>(data()) + 1, length - 7);
 }
 
 std::string EscapeBytes(std::string_view bytes)

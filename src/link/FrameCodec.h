@@ -1,10 +1,11 @@
 // Frame codec: the bytes of request and reply frames, their two integrity
-// checks and the assembly of a reply frame from a byte stream.
+// checks and the assembly of a frame from a byte stream.
 //
-// Pure functions and one small value type over bytes; no I/O, no Qt, no
+// Pure functions and small value types over bytes; no I/O, no Qt, no
 // allocation on the per-byte path. The transport feeds every received byte to
 // ReplyAssembler::Feed in arrival order and, once a frame completes, asks
-// CheckReply for the transaction's result.
+// Check for the transaction's result. The substitute controller takes its
+// requests apart with RequestAssembler, the same assembler started by SOH.
 #pragma once
 
 #include <array>
@@ -26,6 +27,9 @@ inline constexpr std::size_t FrameBufferSize = 1500;
 // Longest command text each request framing takes (1500 minus its overhead).
 inline constexpr std::size_t MaxCrcCommandLength = FrameBufferSize - 7;
 inline constexpr std::size_t MaxXorCommandLength = FrameBufferSize - 4;
+// Bytes of a CRC reply frame around its reply text: ETX, EOT, four CRC
+// characters, CR (ReplyLength = length of the reply text + 7).
+inline constexpr std::size_t CrcReplyOverhead = 7;
 
 // The three framing variants, one per transaction of the link.
 enum class Framing {
@@ -43,8 +47,6 @@ inline std::uint16_t Crc16(std::string_view s)
 {
     return Crc16(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
 }
-
-std::uint8_t XorChecksum(const std::uint8_t* data, std::size_t size);
 
 // Two upper-case hex characters for a byte, high nibble first.
 void PutHexPair(std::uint8_t value, std::uint8_t* out);
@@ -80,39 +82,90 @@ enum class AssembleStatus {
     Complete,    // a frame from the start byte through CR is in the buffer
 };
 
-// RxBuffer with its write position: assembles one reply frame.
+// A frame buffer of FrameBufferSize bytes with its write position: assembles
+// frames that begin with a given start byte and end with CR.
 //
 // A start byte always restarts the frame; the first CR after it closes the
 // frame. Bytes before the first start byte cannot complete a frame, so the
 // assembler resynchronises on the start byte. A frame that grows to the
-// buffer's size is dropped whole and never completes.
-class ReplyAssembler {
+// buffer's size is dropped whole and never completes. The byte after a
+// completed frame begins the next one, so a stream of frames can be fed
+// without a Reset in between; the completed frame stays readable until then.
+class FrameAssembler {
 public:
-    explicit ReplyAssembler(Framing framing = Framing::Crc);
+    explicit FrameAssembler(std::uint8_t startByte) : start_(startByte) {}
 
-    // Clears the buffer to zero and the write position to 0 (start of every
-    // transaction).
-    void Reset(Framing framing);
+    // Clears the buffer to zero and the write position to 0, and sets the
+    // start byte.
+    void Reset(std::uint8_t startByte);
 
     AssembleStatus Feed(std::uint8_t byte);
 
-    Framing framing() const { return framing_; }
     // Bytes stored so far; after Complete, the frame's length (start byte and
     // CR included).
-    std::size_t position() const { return position_; }
+    std::size_t position() const { return position_ != 0 ? position_ : length_; }
     const std::uint8_t* data() const { return buffer_.data(); }
-
-    // Valid after Feed returned Complete.
-    bool Check() const { return CheckReply(framing_, buffer_.data(), position_); }
     // The completed frame as text, cut at its first NUL.
     std::string Text() const;
 
 private:
-    Framing framing_;
     std::uint8_t start_;
+    // The write position. A completed frame sets it back to 0 and leaves its
+    // length in length_, so the next byte overwrites offset 0 and thereby
+    // begins a new frame without a test of its own on the per-byte path.
     std::size_t position_ = 0;
+    std::size_t length_ = 0;
     // One spare byte so that the NUL after a CR at the last position fits.
     std::array<std::uint8_t, FrameBufferSize + 1> buffer_{};
+};
+
+// RxBuffer: the tool's side, one reply frame per transaction in the given
+// framing (started by its ReplyStartByte).
+class ReplyAssembler : private FrameAssembler {
+public:
+    explicit ReplyAssembler(Framing framing = Framing::Crc)
+        : FrameAssembler(ReplyStartByte(framing)), framing_(framing)
+    {
+    }
+
+    // Clears the buffer to zero and the write position to 0 (start of every
+    // transaction).
+    void Reset(Framing framing)
+    {
+        framing_ = framing;
+        FrameAssembler::Reset(ReplyStartByte(framing));
+    }
+
+    using FrameAssembler::data;
+    using FrameAssembler::Feed;
+    using FrameAssembler::position;
+    using FrameAssembler::Text;
+
+    // Valid after Feed returned Complete.
+    bool Check() const { return CheckReply(framing_, data(), position()); }
+
+private:
+    Framing framing_;
+};
+
+// The controller's side: request frames in the CRC framing (SOH, command
+// text, STX, four CRC characters, CR), taken from a continuous byte stream.
+class RequestAssembler : private FrameAssembler {
+public:
+    RequestAssembler() : FrameAssembler(SOH) {}
+
+    using FrameAssembler::data;
+    using FrameAssembler::Feed;
+    using FrameAssembler::position;
+
+    // Valid after Feed returned Complete: true if the frame is a CRC request
+    // (at least seven bytes, STX before the four CRC characters) whose CRC
+    // characters are the upper-case hex pairs of the CRC-16 of SOH through
+    // STX.
+    bool Check() const;
+    // After Complete and a passed Check: the command text, every byte between
+    // the SOH and the STX.
+    std::string_view CommandText() const;
 };
 
 // Bytes as one line of text: 0x20-0x7E as they are except the backslash,
