@@ -6,9 +6,19 @@
 // by a minimal blocking client (write 13 bytes, read until CR). The
 // difference of the medians is what the link adds.
 //
+// Link and floor take turns in rounds (open, count/rounds round trips,
+// close), so that both see the same machine: where the kernel runs the
+// pseudo-terminal's flush worker, and so what a wake-up costs, drifts over
+// seconds and would otherwise show up as a difference between them. Besides
+// the medians over all rounds, the spread of the per-round differences is
+// given.
+//
 // Codec: encode + assemble + check of a 1041-byte reply frame.
 //
-// usage: bench_link [--count N] [--codec-seconds S]
+// usage: bench_link [--count N] [--rounds R] [--only tcp|pty] [--link-only]
+//                   [--print-rounds] [--codec-seconds S]
+//   --link-only     no floor, no codec: for profiling the link alone
+//   --print-rounds  the medians of every round
 
 #include "link/Clock.h"
 #include "link/EventPump.h"
@@ -50,28 +60,6 @@ struct Stats {
     double p99Us = 0;
     int failures = 0;
 };
-
-// Runs one round trip `count` times (after a warm-up) and summarises.
-Stats Measure(int count, const std::function<bool()>& roundTrip)
-{
-    for (int i = 0; i < 50; ++i)
-        roundTrip();
-    std::vector<double> us;
-    us.reserve(static_cast<std::size_t>(count));
-    Stats s;
-    for (int i = 0; i < count; ++i) {
-        const auto t0 = Clock::now();
-        const bool ok = roundTrip();
-        const auto t1 = Clock::now();
-        if (!ok)
-            ++s.failures;
-        us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
-    }
-    std::sort(us.begin(), us.end());
-    s.medianUs = us[us.size() / 2];
-    s.p99Us = us[std::min(us.size() - 1, us.size() * 99 / 100)];
-    return s;
-}
 
 bool WriteAll(int fd, const std::string& bytes)
 {
@@ -132,29 +120,91 @@ int OpenTerminal(const std::string& path)
     return fd;
 }
 
-Stats LinkRoundTrips(link::Link& l, int count)
+std::vector<double> Timed(int count, const std::function<bool()>& roundTrip, int& failures)
 {
-    if (!l.OpenLink()) {
-        std::fprintf(stderr, "bench_link: cannot open the link\n");
-        std::exit(1);
+    std::vector<double> us;
+    us.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        const auto t0 = Clock::now();
+        const bool ok = roundTrip();
+        const auto t1 = Clock::now();
+        if (!ok)
+            ++failures;
+        us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
     }
-    const Stats s = Measure(count, [&] {
-        return l.TransactCrc(kCommand) && l.ReplyLength() == static_cast<int>(kReplyLength);
-    });
-    l.CloseLink();
+    return us;
+}
+
+double Median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+Stats Summary(std::vector<double> us, int failures)
+{
+    Stats s;
+    std::sort(us.begin(), us.end());
+    s.medianUs = us[us.size() / 2];
+    s.p99Us = us[std::min(us.size() - 1, us.size() * 99 / 100)];
+    s.failures = failures;
     return s;
 }
 
-Stats FloorRoundTrips(int fd, int count)
+struct PathResult {
+    Stats link;
+    Stats floor;
+    double minRoundDiff = 0;
+    double maxRoundDiff = 0;
+};
+
+// Rounds of link then floor round trips on one path.
+bool printRounds = false;
+
+PathResult MeasurePath(link::Link& l, const std::function<int()>& openFloor, int count, int rounds, bool linkOnly)
 {
-    if (fd < 0) {
-        std::fprintf(stderr, "bench_link: cannot open the floor's connection\n");
-        std::exit(1);
-    }
     const std::string request = link::EncodeRequestString(link::Framing::Crc, kCommand);
-    const Stats s = Measure(count, [&] { return BlockingRoundTrip(fd, request); });
-    ::close(fd);
-    return s;
+    const int perRound = std::max(1, count / rounds);
+    std::vector<double> linkAll, floorAll, diffs;
+    int linkFailures = 0, floorFailures = 0;
+    for (int r = 0; r < rounds; ++r) {
+        if (!l.OpenLink()) {
+            std::fprintf(stderr, "bench_link: cannot open the link\n");
+            std::exit(1);
+        }
+        auto linkTrip = [&] { return l.TransactCrc(kCommand) && l.ReplyLength() == static_cast<int>(kReplyLength); };
+        int ignored = 0;
+        Timed(r == 0 ? 50 : 5, linkTrip, ignored);  // warm-up
+        const auto lu = Timed(perRound, linkTrip, linkFailures);
+        l.CloseLink();
+        linkAll.insert(linkAll.end(), lu.begin(), lu.end());
+        if (linkOnly)
+            continue;
+
+        const int fd = openFloor();
+        if (fd < 0) {
+            std::fprintf(stderr, "bench_link: cannot open the floor's connection\n");
+            std::exit(1);
+        }
+        auto floorTrip = [&] { return BlockingRoundTrip(fd, request); };
+        Timed(r == 0 ? 50 : 5, floorTrip, ignored);
+        const auto fu = Timed(perRound, floorTrip, floorFailures);
+        ::close(fd);
+        floorAll.insert(floorAll.end(), fu.begin(), fu.end());
+        diffs.push_back(Median(lu) - Median(fu));
+        if (printRounds)
+            std::printf("round %d: link %.1f floor %.1f\n", r, Median(lu), Median(fu));
+    }
+    PathResult p;
+    p.link = Summary(linkAll, linkFailures);
+    if (!linkOnly) {
+        p.floor = Summary(floorAll, floorFailures);
+        p.minRoundDiff = *std::min_element(diffs.begin(), diffs.end());
+        p.maxRoundDiff = *std::max_element(diffs.begin(), diffs.end());
+    }
+    return p;
 }
 
 void PrintRow(const char* name, const Stats& s)
@@ -203,16 +253,32 @@ void CodecThroughput(double seconds)
 int main(int argc, char** argv)
 {
     int count = 2000;
+    int rounds = 10;
     double codecSeconds = 2.0;
+    bool linkOnly = false;
+    std::string only;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--count") == 0 && i + 1 < argc)
             count = std::max(1, std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--rounds") == 0 && i + 1 < argc)
+            rounds = std::max(1, std::atoi(argv[++i]));
         else if (std::strcmp(argv[i], "--codec-seconds") == 0 && i + 1 < argc)
             codecSeconds = std::atof(argv[++i]);
+        else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc)
+            only = argv[++i];
+        else if (std::strcmp(argv[i], "--link-only") == 0)
+            linkOnly = true;
+        else if (std::strcmp(argv[i], "--print-rounds") == 0)
+            printRounds = true;
         else {
-            std::fprintf(stderr, "usage: bench_link [--count N] [--codec-seconds S]\n");
+            std::fprintf(stderr, "usage: bench_link [--count N] [--rounds R] [--only tcp|pty] [--link-only] "
+                                 "[--print-rounds] [--codec-seconds S]\n");
             return 2;
         }
+    }
+    if (!only.empty() && only != "tcp" && only != "pty") {
+        std::fprintf(stderr, "bench_link: --only takes tcp or pty\n");
+        return 2;
     }
     QCoreApplication app(argc, argv);
 
@@ -228,28 +294,40 @@ int main(int argc, char** argv)
     link::NoEventPump pump;
     link::Link l(factory, clock, pump);
 
-    l.Settings.LinkType = link::LinkTypeNet;
-    l.Settings.NetIP = "127.0.0.1";
-    l.Settings.NetPort = std::to_string(sim.TcpPort());
-    const Stats tcpLink = LinkRoundTrips(l, count);
-    const Stats tcpFloor = FloorRoundTrips(ConnectTcp(sim.TcpPort()), count);
-
-    l.Settings.LinkType = link::LinkTypeCom;
-    l.Settings.ComPortName = sim.PtyPath();
-    l.Settings.ComBaudRate = "115200,n,8,1";
-    const Stats ptyLink = LinkRoundTrips(l, count);
-    const Stats ptyFloor = FloorRoundTrips(OpenTerminal(sim.PtyPath()), count);
-
-    std::printf("Round trip of TransactCrc(\"%s\") (21-byte reply), %d transactions each, microseconds\n",
-                kCommand, count);
+    std::printf("Round trip of TransactCrc(\"%s\") (21-byte reply), %d transactions each in %d rounds, "
+                "microseconds\n",
+                kCommand, count, rounds);
     std::printf("| %-18s | %10s | %10s | %8s |\n|---|---:|---:|---:|\n", "path", "median", "p99", "failures");
-    PrintRow("TCP link", tcpLink);
-    PrintRow("TCP floor", tcpFloor);
-    PrintRow("pty link", ptyLink);
-    PrintRow("pty floor", ptyFloor);
-    std::printf("\nLink overhead over the floor (median): TCP %+.1f us, pty %+.1f us (target <= +100 us)\n",
-                tcpLink.medianUs - tcpFloor.medianUs, ptyLink.medianUs - ptyFloor.medianUs);
+    std::string overhead;
+    auto report = [&](const char* name, const PathResult& p) {
+        char row[64];
+        std::snprintf(row, sizeof row, "%s link", name);
+        PrintRow(row, p.link);
+        if (linkOnly)
+            return;
+        std::snprintf(row, sizeof row, "%s floor", name);
+        PrintRow(row, p.floor);
+        char text[160];
+        std::snprintf(text, sizeof text, "%s %+.1f us (rounds %+.1f .. %+.1f)", name,
+                      p.link.medianUs - p.floor.medianUs, p.minRoundDiff, p.maxRoundDiff);
+        overhead += (overhead.empty() ? "" : ", ") + std::string(text);
+    };
 
-    CodecThroughput(codecSeconds);
+    if (only.empty() || only == "tcp") {
+        l.Settings.LinkType = link::LinkTypeNet;
+        l.Settings.NetIP = "127.0.0.1";
+        l.Settings.NetPort = std::to_string(sim.TcpPort());
+        report("TCP", MeasurePath(l, [&] { return ConnectTcp(sim.TcpPort()); }, count, rounds, linkOnly));
+    }
+    if (only.empty() || only == "pty") {
+        l.Settings.LinkType = link::LinkTypeCom;
+        l.Settings.ComPortName = sim.PtyPath();
+        l.Settings.ComBaudRate = "115200,n,8,1";
+        report("pty", MeasurePath(l, [&] { return OpenTerminal(sim.PtyPath()); }, count, rounds, linkOnly));
+    }
+    if (!linkOnly) {
+        std::printf("\nLink overhead over the floor (median): %s (target < +20 us)\n", overhead.c_str());
+        CodecThroughput(codecSeconds);
+    }
     return 0;
 }

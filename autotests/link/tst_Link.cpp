@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <termios.h>
+
 using namespace ct::link;
 using namespace ct::testing;
 
@@ -162,7 +165,22 @@ TEST_F(LinkTest, serialLeftovers_arePurgedBeforeEveryWrite)
     device.Reply("0001ASFRESH", 5);
     EXPECT_TRUE(link.TransactCrc("0001AS"));
     EXPECT_EQ(Frame("0001ASFRESH"), link.ReplyText());
-    EXPECT_GE(device.purges, 3);  // open, and before each write
+    device.Reply("0001ASAGAIN", 5);
+    EXPECT_TRUE(link.TransactCrc("0001AS"));
+    link.CloseLink();
+    // The purge of the open, then a purge right before each write, then the
+    // purge of the close.
+    EXPECT_EQ("PPWPWPWP", device.purgesAndWrites);
+}
+
+TEST_F(LinkTest, tcpLink_isNeverPurged)
+{
+    OpenTcp();
+    device.AnswerWith([](const std::string&) { return "0001AS16030001"; }, 5);
+    EXPECT_TRUE(link.TransactCrc("0001AS"));
+    EXPECT_TRUE(link.TransactCrc("0001AS"));
+    link.CloseLink();
+    EXPECT_EQ("WW", device.purgesAndWrites);
 }
 
 TEST_F(LinkTest, failedCheck_endsAtOnceWithReplySet)
@@ -243,6 +261,37 @@ TEST_F(LinkTest, closeDuringWaitingTransaction_endsItAndClosesAfterwards)
     EXPECT_FALSE(device.open);
 }
 
+TEST_F(LinkTest, closeDuringPumpedConnect_failsTheOpenAndLeavesNothingOpen)
+{
+    link.Settings.LinkType = LinkTypeNet;
+    link.Settings.NetIP = "127.0.0.1";
+    device.duringTcpOpen = [&](IEventPump& p) {
+        pump.onPump = [&] { link.CloseLink(); };
+        p.ProcessEvents();
+        pump.onPump = nullptr;
+    };
+    EXPECT_FALSE(link.OpenLink());
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_FALSE(device.open);
+    // The next operation opens as usual.
+    device.duringTcpOpen = nullptr;
+    EXPECT_TRUE(link.OpenLink());
+}
+
+TEST_F(LinkTest, openDuringPumpedConnect_isRefused)
+{
+    link.Settings.LinkType = LinkTypeNet;
+    link.Settings.NetIP = "127.0.0.1";
+    bool nested = true;
+    device.duringTcpOpen = [&](IEventPump&) {
+        device.duringTcpOpen = nullptr;
+        nested = link.OpenLink();
+    };
+    EXPECT_TRUE(link.OpenLink());
+    EXPECT_FALSE(nested);
+    EXPECT_EQ(1, device.opens);
+}
+
 TEST_F(LinkTest, openSerial_passesNameAndSettingsAsTyped)
 {
     link.Settings.ComPortName = "/dev/pts/4";
@@ -295,24 +344,161 @@ INSTANTIATE_TEST_SUITE_P(
                       NetCase{"ipSpaces", " 127.0.0.1", "5001", false, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(LineSettings, parse_acceptsDocumentedFormsAndRefusesOthers)
+// --- The settings string ----------------------------------------------------
+
+namespace {
+
+LineSettings Parsed(const std::string& text)
 {
     LineSettings s;
-    ASSERT_TRUE(ParseLineSettings("115200,n,8,1", s));
-    EXPECT_EQ(115200, s.baudRate);
-    EXPECT_EQ('n', s.parity);
-    ASSERT_TRUE(ParseLineSettings("19200,E,7,2", s));
-    EXPECT_EQ(19200, s.baudRate);
-    EXPECT_EQ('e', s.parity);
-    EXPECT_EQ(7, s.dataBits);
-    EXPECT_EQ(2, s.stopBits);
-    ASSERT_TRUE(ParseLineSettings(" 9600 , o , 8 , 1.5 ", s));
-    EXPECT_EQ(15, s.stopBits);
-    for (const char* bad : {"", "garbage", "115200", "115200,n,8", "115200,x,8,1", "115200,n,9,1",
-                            "115200,n,8,3", "abc,n,8,1", "115200,n,8,1,1", "0,n,8,1", "-9600,n,8,1"}) {
-        LineSettings untouched;
-        untouched.baudRate = 1234;
+    EXPECT_TRUE(ParseLineSettings(text, s)) << text;
+    return s;
+}
+
+LineSettings Members(std::optional<std::uint32_t> rate, std::optional<char> parity = std::nullopt,
+                     std::optional<int> data = std::nullopt, std::optional<int> stop = std::nullopt)
+{
+    LineSettings s;
+    s.baudRate = rate;
+    s.parity = parity;
+    s.dataBits = data;
+    s.stopBits = stop;
+    return s;
+}
+
+}  // namespace
+
+TEST(LineSettings, parse_fullCommaForm_namesAllFour)
+{
+    EXPECT_EQ(Members(115200, 'n', 8, 1), Parsed("115200,n,8,1"));
+    EXPECT_EQ(Members(19200, 'e', 7, 2), Parsed("19200,E,7,2"));
+    EXPECT_EQ(Members(9600, 'o', 8, 15), Parsed(" 9600 , o , 8 , 1.5 "));
+    EXPECT_EQ(Members(300, 'm', 5, 1), Parsed("300,M,5,1"));
+    EXPECT_EQ(Members(1800, 's', 6, 2), Parsed("1800,s,6,2\r\n"));
+}
+
+TEST(LineSettings, parse_partialCommaForm_namesOnlyItsLeadingMembers)
+{
+    EXPECT_EQ(Members(19200), Parsed("19200"));
+    EXPECT_EQ(Members(19200, 'n'), Parsed("19200,n"));
+    EXPECT_EQ(Members(19200, 'n', 8), Parsed("19200,n,8"));
+    EXPECT_EQ(Members(250000, 'e'), Parsed("250000,e"));
+}
+
+TEST(LineSettings, parse_modeCommandAbbreviations_standForTheirRates)
+{
+    EXPECT_EQ(Members(9600, 'n', 8, 1), Parsed("96,n,8,1"));
+    EXPECT_EQ(Members(19200), Parsed("19"));
+    EXPECT_EQ(Members(110), Parsed("11"));
+    EXPECT_EQ(Members(300), Parsed("30"));
+    EXPECT_EQ(Members(1200), Parsed("12"));
+    // Other short numbers are rates as written.
+    EXPECT_EQ(Members(50), Parsed("50"));
+}
+
+TEST(LineSettings, parse_keyForm_namesWhatItLists)
+{
+    EXPECT_EQ(Members(1200, 'n', 8, 1), Parsed("baud=1200 parity=N data=8 stop=1"));
+    EXPECT_EQ(Members(std::nullopt, 'e'), Parsed("parity=e"));
+    EXPECT_EQ(Members(96, std::nullopt, 7), Parsed("  DATA=7\tBaud=96 "));  // no abbreviations here
+    EXPECT_EQ(Members(std::nullopt, std::nullopt, std::nullopt, 15), Parsed("stop=1.5"));
+}
+
+TEST(LineSettings, parse_otherText_refusedAndLeavesTheResultAlone)
+{
+    for (const char* bad :
+         {"", " ", "garbage", "115200,x,8,1", "115200,n,9,1", "115200,n,4,1", "115200,n,8,3", "115200,n,8,1.0",
+          "abc,n,8,1", "115200,n,8,1,1", "115200,n,8,1,p", "0,n,8,1", "-9600,n,8,1", "+9600", "1234567890",
+          "19200,", "19200,,8,1", ",n,8,1", "19200,n,,1", "19200,ne", "19200,n,88", "COM1:9600,n,8,1",
+          "baud=", "baud=9600 baud=9600", "baud=9600 xon=on", "baud=9600,parity=n", "parity", "=",
+          "baud=9600 parity=", "19200\xff"}) {
+        LineSettings untouched = Members(1234, 'o', 6, 2);
         EXPECT_FALSE(ParseLineSettings(bad, untouched)) << bad;
-        EXPECT_EQ(1234, untouched.baudRate) << bad;
+        EXPECT_EQ(Members(1234, 'o', 6, 2), untouched) << bad;
     }
+    LineSettings s;
+    EXPECT_FALSE(ParseLineSettings(std::string("9600\0,n,8,1", 11), s));
+    EXPECT_FALSE(ParseLineSettings(std::string(200000, '9'), s));
+    EXPECT_FALSE(ParseLineSettings("9600" + std::string(200000, ','), s));
+}
+
+TEST(LineSettings, format_parsesBackToTheSameMembers)
+{
+    for (const LineSettings& s :
+         {Members(115200, 'n', 8, 1), Members(19200), Members(19200, 'e'), Members(300, 'm', 7),
+          Members(96, 'n', 8, 1), Members(std::nullopt, 'e'), Members(9600, std::nullopt, 7, 2),
+          Members(std::nullopt, std::nullopt, std::nullopt, 15)}) {
+        const std::string text = FormatLineSettings(s);
+        LineSettings back;
+        ASSERT_TRUE(ParseLineSettings(text, back)) << text;
+        EXPECT_EQ(s, back) << text;
+    }
+    EXPECT_EQ("115200,n,8,1", FormatLineSettings(Members(115200, 'n', 8, 1)));
+    EXPECT_EQ("baud=96 parity=n", FormatLineSettings(Members(96, 'n')));
+    EXPECT_EQ("", FormatLineSettings(LineSettings{}));
+}
+
+TEST(LineSettings, applyToTermios_changesOnlyTheNamedMembers)
+{
+    termios found{};
+    ::cfsetispeed(&found, B1800);
+    ::cfsetospeed(&found, B1800);
+    found.c_cflag |= CS7 | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | HUPCL;
+    found.c_iflag = IXON | IXOFF | INPCK;
+
+    termios t = found;
+    ApplyLineSettings(Members(19200), t);
+    EXPECT_EQ(B19200, ::cfgetospeed(&t));
+    EXPECT_EQ(B19200, ::cfgetispeed(&t));
+    EXPECT_EQ(found.c_cflag & ~CBAUD, t.c_cflag & ~CBAUD);
+    EXPECT_EQ(found.c_iflag, t.c_iflag);
+
+    t = found;
+    ApplyLineSettings(Members(9600, 'n', 8), t);
+    EXPECT_EQ(B9600, ::cfgetospeed(&t));
+    EXPECT_EQ(0u, t.c_cflag & (PARENB | PARODD | CMSPAR));
+    EXPECT_EQ(static_cast<tcflag_t>(CS8), t.c_cflag & CSIZE);
+    EXPECT_NE(0u, t.c_cflag & CSTOPB);  // not named: kept
+    EXPECT_NE(0u, t.c_cflag & CRTSCTS);
+
+    t = found;
+    ApplyLineSettings(Members(std::nullopt, 's', std::nullopt, 1), t);
+    EXPECT_EQ(B1800, ::cfgetospeed(&t));
+    EXPECT_EQ(static_cast<tcflag_t>(PARENB | CMSPAR), t.c_cflag & (PARENB | PARODD | CMSPAR));
+    EXPECT_EQ(0u, t.c_cflag & CSTOPB);
+    EXPECT_EQ(static_cast<tcflag_t>(CS7), t.c_cflag & CSIZE);
+
+    t = found;
+    ApplyLineSettings(Members(std::nullopt, 'e'), t);
+    EXPECT_EQ(static_cast<tcflag_t>(PARENB), t.c_cflag & (PARENB | PARODD | CMSPAR));
+    ApplyLineSettings(Members(std::nullopt, 'm'), t);
+    EXPECT_EQ(static_cast<tcflag_t>(PARENB | PARODD | CMSPAR), t.c_cflag & (PARENB | PARODD | CMSPAR));
+    ApplyLineSettings(Members(std::nullopt, 'o'), t);
+    EXPECT_EQ(static_cast<tcflag_t>(PARENB | PARODD), t.c_cflag & (PARENB | PARODD | CMSPAR));
+
+    // A rate without a termios speed is one the device would refuse: the
+    // speed stays.
+    t = found;
+    ApplyLineSettings(Members(250001), t);
+    EXPECT_EQ(B1800, ::cfgetospeed(&t));
+}
+
+TEST(LineSettings, makeBinary_keepsLineSettingsAndFlowControl)
+{
+    termios found{};
+    ::cfsetospeed(&found, B300);
+    ::cfsetispeed(&found, B300);
+    found.c_cflag |= CS7 | PARENB | CSTOPB | CRTSCTS;
+    found.c_iflag = ICRNL | IXON | IXOFF | ISTRIP | BRKINT;
+    found.c_oflag = OPOST | ONLCR;
+    found.c_lflag = ICANON | ECHO | ISIG | IEXTEN;
+    termios t = found;
+    MakeBinary(t);
+    EXPECT_EQ(B300, ::cfgetospeed(&t));
+    EXPECT_EQ(found.c_cflag | CREAD | CLOCAL, t.c_cflag);
+    EXPECT_EQ(static_cast<tcflag_t>(IXON | IXOFF), t.c_iflag);
+    EXPECT_EQ(0u, t.c_oflag & OPOST);
+    EXPECT_EQ(0u, t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN));
+    EXPECT_EQ(1, t.c_cc[VMIN]);
+    EXPECT_EQ(0, t.c_cc[VTIME]);
 }

@@ -8,16 +8,21 @@
 #include "link/Link.h"
 #include "link/QtTransport.h"
 #include "sim/ControllerSim.h"
+#include "support/FakeTransport.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 #include <memory>
 #include <netinet/in.h>
+#include <poll.h>
 #include <string>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -252,6 +257,97 @@ TEST_F(LinkOverSim, serial_parityRefusedByTerminal_stillOpens)
     ASSERT_TRUE(link_->OpenLink());
     EXPECT_TRUE(link_->TransactCrc("0001AS"));
     EXPECT_EQ(link_->ReplyLength(), 21);
+}
+
+TEST_F(LinkOverSim, serial_qtPump_wakesForEachByteNotInSlices)
+{
+    UseSerial();
+    ct::testing::CountingQtPump pump;
+    link::Link l(factory_, clock_, pump);
+    l.Settings = link_->Settings;
+    ASSERT_TRUE(l.OpenLink());
+    sim::Fault split;
+    split.kind = sim::FaultKind::SplitBytes;
+    split.command = "AC";
+    split.gap = 40ms;
+    sim_->InjectFault(split);
+    QElapsedTimer since;
+    since.start();
+    ASSERT_TRUE(l.TransactCrc("0001AC"));
+    EXPECT_GE(since.elapsed(), 600);
+    EXPECT_EQ(l.ReplyLength(), 17);
+    // 17 bytes over 640 ms: about one wait per byte, where 5 ms slices would
+    // take more than a hundred.
+    EXPECT_LE(pump.waits, 3 * 17 + 5);
+}
+
+TEST_F(LinkOverSim, tcp_qtPump_connectsAndTransacts)
+{
+    UseTcp();
+    ct::testing::CountingQtPump pump;
+    link::Link l(factory_, clock_, pump);
+    l.Settings = link_->Settings;
+    ASSERT_TRUE(l.OpenLink());
+    ASSERT_TRUE(l.TransactCrc("0001AS"));
+    EXPECT_EQ(l.ReplyLength(), 21);
+    Inject(sim::FaultKind::NoAnswer, "AS");
+    QElapsedTimer since;
+    since.start();
+    EXPECT_FALSE(l.TransactCrc("0001AS"));
+    EXPECT_GE(since.elapsed(), 1150);
+    EXPECT_LE(pump.waits, 10);
+}
+
+TEST_F(LinkOverSim, tcp_farSideCloses_waitsOutTimeoutWithoutSpinning)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+    ct::testing::CountingPump pump;
+    link::Link l(factory_, clock_, pump);
+    l.Settings.LinkType = link::LinkTypeNet;
+    l.Settings.NetIP = "127.0.0.1";
+    l.Settings.NetPort = std::to_string(ntohs(addr.sin_port));
+    ASSERT_TRUE(l.OpenLink());
+    const int peer = ::accept(listener, nullptr, nullptr);
+    ASSERT_GE(peer, 0);
+    std::thread farSide([&] {
+        char b[64];
+        pollfd p{peer, POLLIN, 0};
+        ::poll(&p, 1, 2000);
+        [[maybe_unused]] const ssize_t n = ::read(peer, b, sizeof b);
+        ::close(peer);
+    });
+    const double cpu0 = ct::testing::ThreadCpuMs();
+    const std::uint32_t t0 = clock_.NowMs();
+    EXPECT_FALSE(l.TransactCrc("0001AS"));
+    const std::uint32_t ms = link::ElapsedMs(t0, clock_.NowMs());
+    farSide.join();
+    EXPECT_GE(ms, 1150U);
+    EXPECT_LE(pump.calls, 20);
+    EXPECT_LT(ct::testing::ThreadCpuMs() - cpu0, 60.0);
+    l.CloseLink();
+    ::close(listener);
+}
+
+TEST_F(LinkOverSim, serial_portHeldByAnotherLink_openRefusedUntilClosed)
+{
+    UseSerial();
+    ASSERT_TRUE(link_->OpenLink());
+    link::NoEventPump pump;
+    link::Link other(factory_, clock_, pump);
+    other.Settings = link_->Settings;
+    EXPECT_FALSE(other.OpenLink());
+    link_->CloseLink();
+    ASSERT_TRUE(other.OpenLink());
+    EXPECT_TRUE(other.TransactCrc("0001AS"));
+    other.CloseLink();
 }
 
 TEST_F(LinkOverSim, serial_missingPort_openFails)

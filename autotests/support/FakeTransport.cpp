@@ -20,10 +20,17 @@ public:
         device_.open = false;
     }
     void Purge() override { device_.Purge(); }
-    void Write(const std::uint8_t* data, std::size_t size) override { device_.Written(data, size); }
+    void Write(const std::uint8_t* data, std::size_t size, link::IEventPump&) override
+    {
+        device_.Written(data, size);
+    }
     std::size_t Peek(std::uint8_t* out, std::size_t maxSize) override { return device_.Peek(out, maxSize); }
     void Consume(std::size_t size) override { device_.Consume(size); }
-    bool WaitReadable(int timeoutMs) override { return device_.Wait(timeoutMs); }
+    bool WaitReadable(int timeoutMs, link::IEventPump&) override
+    {
+        ++device_.waits;
+        return device_.Wait(timeoutMs);
+    }
 
 private:
     FakeDevice& device_;
@@ -75,6 +82,7 @@ void FakeDevice::AnswerWith(std::function<std::string(const std::string&)> answe
 void FakeDevice::Written(const std::uint8_t* data, std::size_t size)
 {
     std::string frame(reinterpret_cast<const char*>(data), size);
+    purgesAndWrites += 'W';
     frames.push_back(frame);
     commands.push_back(CommandTextOf(frame));
     if (onRequest)
@@ -84,6 +92,7 @@ void FakeDevice::Written(const std::uint8_t* data, std::size_t size)
 void FakeDevice::Purge()
 {
     ++purges;
+    purgesAndWrites += 'P';
     Arrive();
     received_.clear();
 }
@@ -135,10 +144,12 @@ std::unique_ptr<link::ITransport> FakeTransportFactory::OpenSerial(const std::st
 }
 
 std::unique_ptr<link::ITransport> FakeTransportFactory::OpenTcp(std::uint32_t ipv4, std::uint16_t port,
-                                                                link::IEventPump&)
+                                                                link::IEventPump& pump)
 {
     device_.tcpAddress = ipv4;
     device_.tcpPort = port;
+    if (device_.duringTcpOpen)
+        device_.duringTcpOpen(pump);
     if (device_.failTcpOpen)
         return nullptr;
     return std::make_unique<FakeTransport>(device_);

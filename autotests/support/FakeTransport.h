@@ -13,6 +13,7 @@
 #include "link/Transport.h"
 
 #include <cstdint>
+#include <ctime>
 #include <deque>
 #include <functional>
 #include <string>
@@ -36,6 +37,9 @@ public:
     std::vector<std::uint32_t> sleeps;
 };
 
+// Counts the rounds of event processing. The fake transports wait on the fake
+// clock, not through the pump; a real transport's Wait is counted and runs
+// as NoEventPump's.
 class CountingPump final : public link::IEventPump {
 public:
     void ProcessEvents() override
@@ -44,9 +48,40 @@ public:
         if (onPump)
             onPump();
     }
+    bool Wait(const link::WaitSource& source, int timeoutMs) override
+    {
+        ++waits;
+        return link::WaitNative(source, timeoutMs);
+    }
     int calls = 0;
+    int waits = 0;
     std::function<void()> onPump;
 };
+
+// The window's pump (QtEventLoopPump), counted.
+class CountingQtPump final : public link::QtEventLoopPump {
+public:
+    void ProcessEvents() override
+    {
+        ++calls;
+        QtEventLoopPump::ProcessEvents();
+    }
+    bool Wait(const link::WaitSource& source, int timeoutMs) override
+    {
+        ++waits;
+        return QtEventLoopPump::Wait(source, timeoutMs);
+    }
+    int calls = 0;
+    int waits = 0;
+};
+
+// CPU time of the calling thread, for telling a wait from a spin.
+inline double ThreadCpuMs()
+{
+    timespec ts{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
 
 // The controller end of the fake link.
 class FakeDevice {
@@ -69,6 +104,10 @@ public:
     void AnswerWith(std::function<std::string(const std::string& commandText)> answer,
                     std::uint32_t afterMs = 1);
 
+    // Runs inside OpenTcp with the pump it was given, as a real connect runs
+    // the caller's events while it waits.
+    std::function<void(link::IEventPump& pump)> duringTcpOpen;
+
     // Open failures to inject.
     bool failSerialOpen = false;
     bool failTcpOpen = false;
@@ -77,6 +116,10 @@ public:
     std::vector<std::string> frames;    // every frame written, raw
     std::vector<std::string> commands;  // the command text of each
     int purges = 0;
+    // Purges and writes in the order they came: 'P' for a purge, 'W' for a
+    // write.
+    std::string purgesAndWrites;
+    int waits = 0;  // WaitReadable calls
     int opens = 0;
     int closes = 0;
     bool open = false;

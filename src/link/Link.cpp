@@ -4,7 +4,6 @@
 #include "link/EventPump.h"
 #include "link/Transport.h"
 
-#include <algorithm>
 #include <cctype>
 
 namespace ct::link {
@@ -60,16 +59,39 @@ Link::Link(ITransportFactory& factory, IClock& clock, IEventPump& pump)
 
 Link::~Link() = default;
 
+Link::BusyGuard::BusyGuard(Link& l) : link(l)
+{
+    ++link.busy_;
+}
+
+Link::BusyGuard::~BusyGuard()
+{
+    if (--link.busy_ == 0 && link.closeRequested_) {
+        link.closeRequested_ = false;
+        link.CloseLink();
+    }
+}
+
 bool Link::OpenLink()
 {
-    // An open from inside a transaction's event processing (a second operation
-    // started while this one waits) would pull the transport from under the
-    // waiting transaction: refuse it.
-    if (transacting_ > 0)
+    // An open from inside a waiting open or transaction (a second operation
+    // started from the events it runs) would pull the transport from under
+    // it: refuse it.
+    if (busy_ > 0)
         return false;
     // The operation frame pairs every open with a close; a stray open must
     // still not leave two devices open.
     transport_.reset();
+    closeRequested_ = false;
+    {
+        BusyGuard guard(*this);
+        OpenTransport();
+    }
+    return transport_ != nullptr;
+}
+
+void Link::OpenTransport()
+{
     openType_ = Settings.LinkType == LinkTypeCom ? LinkTypeCom : LinkTypeNet;
     if (openType_ == LinkTypeCom) {
         transport_ = factory_.OpenSerial(Settings.ComPortName, Settings.ComBaudRate);
@@ -81,13 +103,12 @@ bool Link::OpenLink()
     }
     if (transport_ && openType_ == LinkTypeCom)
         transport_->Purge();
-    return transport_ != nullptr;
 }
 
 void Link::CloseLink()
 {
-    // Closing from inside a waiting transaction ends that transaction first.
-    if (transacting_ > 0) {
+    // Closing from inside a waiting open or transaction ends it first.
+    if (busy_ > 0) {
         closeRequested_ = true;
         return;
     }
@@ -144,23 +165,13 @@ bool Link::Transact(Framing framing, const std::string& commandText)
     if (size == 0 || !transport_)
         return false;
 
-    struct Guard {
-        Link& link;
-        explicit Guard(Link& l) : link(l) { ++link.transacting_; }
-        ~Guard()
-        {
-            if (--link.transacting_ == 0 && link.closeRequested_) {
-                link.closeRequested_ = false;
-                link.CloseLink();
-            }
-        }
-    } guard(*this);
+    BusyGuard guard(*this);
 
     const bool serial = openType_ == LinkTypeCom;
     const std::uint32_t limit = serial ? SerialSilenceTimeoutMs : TcpTotalTimeoutMs;
     if (serial)
         transport_->Purge();
-    transport_->Write(request.data(), size);
+    transport_->Write(request.data(), size, pump_);
 
     std::uint32_t t0 = clock_.NowMs();
     for (;;) {
@@ -183,7 +194,9 @@ bool Link::Transact(Framing framing, const std::string& commandText)
         std::uint32_t elapsed = ElapsedMs(t0, clock_.NowMs());
         if (elapsed > limit)
             return false;
-        transport_->WaitReadable(static_cast<int>(std::min(WaitSliceMs, limit + 1 - elapsed)));
+        // One wait until bytes come, the limit passes or the caller's events
+        // ran; the pump decides how it waits.
+        transport_->WaitReadable(static_cast<int>(limit + 1 - elapsed), pump_);
         // Bytes that arrived after the limit are not part of this reply.
         elapsed = ElapsedMs(t0, clock_.NowMs());
         if (elapsed > limit)

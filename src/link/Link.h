@@ -6,10 +6,13 @@
 // 300 ms without a received byte (counted from the write and again from every
 // byte); on TCP after 1200 ms in all from the send, however busily bytes
 // arrive. While waiting, the caller's events are processed through the pump,
-// and the wait wakes as soon as bytes arrive. Clock, pump and transports are
-// injected.
+// and the wait wakes as soon as bytes arrive: every wait is the pump's
+// (IEventPump::Wait), on the port or socket itself, so a pump that can block
+// on its own events as well (QtEventLoopPump) never waits in fixed slices.
+// Clock, pump and transports are injected.
 #pragma once
 
+#include "link/EventPump.h"
 #include "link/FrameCodec.h"
 
 #include <cstdint>
@@ -20,7 +23,6 @@
 namespace ct::link {
 
 class IClock;
-class IEventPump;
 class ITransport;
 class ITransportFactory;
 
@@ -41,8 +43,6 @@ struct LinkSettings {
 
 inline constexpr std::uint32_t SerialSilenceTimeoutMs = 300;
 inline constexpr std::uint32_t TcpTotalTimeoutMs = 1200;
-// Longest single wait between two rounds of event processing.
-inline constexpr std::uint32_t WaitSliceMs = 5;
 
 // A dotted IPv4 address "a.b.c.d" (decimal parts 0..255) in host byte order;
 // nothing else is accepted and no name is looked up.
@@ -62,7 +62,13 @@ public:
     // Filled from the connection page right before every open.
     LinkSettings Settings;
 
+    // Opens the serial port or connects the socket of Settings.LinkType. Refused
+    // (false) when called from the events that a waiting open or transaction
+    // of this link runs.
     bool OpenLink();
+    // Closes what OpenLink opened. Called from the events that a waiting open
+    // or transaction runs, it ends that wait (the transaction returns false,
+    // the open fails) and closes right after it.
     void CloseLink();
     bool IsOpen() const { return transport_ != nullptr; }
 
@@ -78,12 +84,17 @@ public:
     // assembled so far.
     int ReplyLength() const { return replyLength_; }
 
-    IClock& clock() { return clock_; }
-    IEventPump& pump() { return pump_; }
-
 private:
     enum class ReadResult { Nothing, Bytes, Passed, Failed };
     ReadResult ReadAvailable();
+    void OpenTransport();
+
+    // While an open or a transaction waits: opens are refused, closes deferred.
+    struct BusyGuard {
+        Link& link;
+        explicit BusyGuard(Link& l);
+        ~BusyGuard();
+    };
 
     ITransportFactory& factory_;
     IClock& clock_;
@@ -93,7 +104,7 @@ private:
     ReplyAssembler assembler_;
     std::string replyText_;
     int replyLength_ = 0;
-    int transacting_ = 0;
+    int busy_ = 0;
     bool closeRequested_ = false;
 };
 

@@ -1,5 +1,10 @@
-// The real transports: serial ports through QSerialPort and TCP through
-// QTcpSocket, used from the thread that creates them.
+// The real transports, handed out by the factory that the programs use: the
+// operating system's serial ports and TCP sockets (NativeTransports.h: a
+// terminal device on Linux, an overlapped COM port on Windows; BSD or
+// Winsock sockets). The name is historical: Qt is no longer under them; the
+// pump a program passes to the link (QtEventLoopPump in a window) is what
+// ties their waits to the event loop. Use them from the thread that opened
+// them.
 #pragma once
 
 #include "link/Transport.h"

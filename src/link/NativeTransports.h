@@ -1,0 +1,72 @@
+// The operating system's serial ports and TCP sockets as transports, without
+// Qt: on Linux a terminal device and a BSD socket, on Windows a COM port
+// opened for overlapped I/O and a Winsock socket. QtTransportFactory hands
+// them out. Private to src/link.
+#pragma once
+
+#include "link/Transport.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ct::link::native {
+
+// Bytes read from the device and not yet consumed by the link. Its storage
+// only grows (and is only then zeroed): a read goes straight into it.
+class ReceiveBuffer {
+public:
+    bool Empty() const { return begin_ == end_; }
+    std::size_t Size() const { return end_ - begin_; }
+    std::size_t Peek(std::uint8_t* out, std::size_t maxSize) const
+    {
+        const std::size_t n = std::min(maxSize, Size());
+        if (n > 0)
+            std::memcpy(out, storage_.data() + begin_, n);
+        return n;
+    }
+    void Consume(std::size_t n)
+    {
+        begin_ += std::min(n, Size());
+        if (Empty())
+            Clear();
+    }
+    void Clear() { begin_ = end_ = 0; }
+    // Room for up to n bytes at the end; Commit says how many were written.
+    std::uint8_t* Prepare(std::size_t n)
+    {
+        if (end_ + n > storage_.size() && begin_ > 0) {
+            std::memmove(storage_.data(), storage_.data() + begin_, Size());
+            end_ -= begin_;
+            begin_ = 0;
+        }
+        if (end_ + n > storage_.size())
+            storage_.resize(end_ + n);
+        return storage_.data() + end_;
+    }
+    void Commit(std::size_t written) { end_ = std::min(end_ + written, storage_.size()); }
+
+private:
+    std::vector<std::uint8_t> storage_;
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
+};
+
+// How long a write may wait for room (a line held back by flow control, a
+// full socket buffer) before the rest is dropped; the reply's time-out then
+// tells.
+inline constexpr int WriteLimitMs = 1000;
+// Bytes taken from the device per read.
+inline constexpr std::size_t ReadChunk = 4096;
+
+// Opens a serial port by name (Linux: "/dev/ttyUSB0", or a bare name, which
+// is looked for in /dev; Windows: "COM1"); see ITransportFactory::OpenSerial.
+std::unique_ptr<ITransport> OpenSerialPort(const std::string& portName, const std::string& settings);
+// See ITransportFactory::OpenTcp.
+std::unique_ptr<ITransport> ConnectTcp(std::uint32_t ipv4, std::uint16_t port, IEventPump& pump);
+
+}  // namespace ct::link::native
