@@ -2,9 +2,12 @@
 // text (the bytes between the reply's start byte and its EOT) and applies the
 // command's effect on the controller's state. No I/O, no threads, no framing.
 //
-// Replies start with the controller's own ID. Short acknowledgements are the
-// ID and the two-letter command code (13-byte frames; 12 with the ID and the
-// code's first letter when the configuration asks for short acknowledgements).
+// Command codes, G6 heads, module letters and reply lengths are those of
+// link/ControllerInterface.h: every reply the tool tests by length has exactly
+// the length given there. Replies start with the controller's own ID. Short
+// acknowledgements are the ID and the two-letter command code (13-byte frames;
+// 12 with the ID and the code's first letter when the configuration asks for
+// short acknowledgements).
 #pragma once
 
 #include "sim/ControllerSim.h"
