@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # scripts/fuzz.sh [seconds]: builds the libFuzzer targets with clang and runs
-# each for a bounded time (default 60 s).
+# them for a bounded time in all (default 60 s), each for its share.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-60}"
+# The time is shared out among the targets.
+targets=3
+share=$(( (seconds + targets - 1) / targets ))
 "$root/scripts/install-deps.sh"
 dir="$root/build/fuzz"
 "$root/scripts/build.sh" "$dir" -DCMAKE_CXX_COMPILER=clang++ -DCT_BUILD_FUZZ=ON \
@@ -11,4 +14,8 @@ dir="$root/build/fuzz"
 corpus="$dir/corpus"
 mkdir -p "$corpus"
 cp -n "$root"/fuzz/seeds/* "$corpus"/ 2>/dev/null || true
-"$dir/fuzz/fuzz_reply" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 "$corpus"
+"$dir/fuzz/fuzz_reply" -max_total_time="$share" -max_len=4096 -print_final_stats=1 "$corpus"
+line_corpus="$dir/corpus-line-settings"
+mkdir -p "$line_corpus"
+cp -n "$root"/fuzz/seeds/line_settings/* "$line_corpus"/ 2>/dev/null || true
+"$dir/fuzz/fuzz_line_settings" -max_total_time="$share" -max_len=200000 -print_final_stats=1 "$line_corpus"
