@@ -15,6 +15,10 @@ corpus="$dir/corpus"
 mkdir -p "$corpus"
 cp -n "$root"/fuzz/seeds/* "$corpus"/ 2>/dev/null || true
 "$dir/fuzz/fuzz_reply" -max_total_time="$share" -max_len=4096 -print_final_stats=1 "$corpus"
+settings_corpus="$dir/corpus-settings-file"
+mkdir -p "$settings_corpus"
+cp -n "$root"/fuzz/seeds/settings_file/* "$settings_corpus"/ 2>/dev/null || true
+"$dir/fuzz/fuzz_settings_file" -max_total_time="$share" -max_len=8192 -print_final_stats=1 "$settings_corpus"
 line_corpus="$dir/corpus-line-settings"
 mkdir -p "$line_corpus"
 cp -n "$root"/fuzz/seeds/line_settings/* "$line_corpus"/ 2>/dev/null || true

@@ -1,10 +1,14 @@
 // The settings store on its INI medium: defaults, the fixed reading order with
-// its stop at a mistyped value, what the save routines write and how it reads
-// back in a later run, silent failure, and the serial-port list.
+// its stop at a value of another kind, hand-written files (lists, names in any
+// case, malformed lines, NULs), what the save routines write and how it reads
+// back in a later run, files QSettings wrote, silent failure, and the
+// serial-port list.
 #include "app/SettingsStore.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -15,8 +19,8 @@ using ct::link::LinkSettings;
 
 namespace {
 
-// QSettings keeps a per-process cache of every file it has read or written;
-// a fresh path per file makes each load parse the text as a later run would.
+// A fresh path per file; QSettings, used here to write files as earlier
+// versions did, keeps a per-process cache of every file it has touched.
 class Files {
 public:
     QString Path()
@@ -30,6 +34,15 @@ public:
         if (!file.open(QIODevice::WriteOnly))
             qFatal("cannot write %s", qPrintable(path));
         file.write("[General]\n" + body);
+        return path;
+    }
+    QString WriteRaw(const QByteArray& text)
+    {
+        const QString path = Path();
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            qFatal("cannot write %s", qPrintable(path));
+        file.write(text);
         return path;
     }
     // The file as another run will find it.
@@ -87,6 +100,64 @@ void CompareDefaultsFrom(const StoredSettings& s, const char* firstDefault)
     QCOMPARE(s.languageIndex, 0);
 }
 
+// Every value of AllStored (after TYPE=1) read as stored but the one named.
+void CompareStoredBut(const StoredSettings& s, const QByteArray& except)
+{
+    if (except != "FirmwareFile")
+        QCOMPARE(s.firmwareFile, QStringLiteral("C:/fw/KX920-G4-new.KXB"));
+    QCOMPARE(int(s.link.LinkType), 1);
+    if (except != "ComBaudRate")
+        QCOMPARE(s.link.ComBaudRate, std::string("19200,e,8,1"));
+    if (except != "ComPortName")
+        QCOMPARE(s.link.ComPortName, std::string("COM7"));
+    if (except != "NetIP")
+        QCOMPARE(s.link.NetIP, std::string("10.0.0.9"));
+    if (except != "NetPort")
+        QCOMPARE(s.link.NetPort, std::string("4001"));
+    if (except != "LanguageFlag") {
+        QCOMPARE(s.languageName, QStringLiteral("ChineseBIG5"));
+        QCOMPARE(s.languageIndex, 2);
+    }
+}
+
+QString StoredText(const StoredSettings& s, const QByteArray& name)
+{
+    if (name == "FirmwareFile")
+        return s.firmwareFile;
+    if (name == "ComBaudRate")
+        return QString::fromStdString(s.link.ComBaudRate);
+    if (name == "ComPortName")
+        return QString::fromStdString(s.link.ComPortName);
+    if (name == "NetIP")
+        return QString::fromStdString(s.link.NetIP);
+    if (name == "NetPort")
+        return QString::fromStdString(s.link.NetPort);
+    return s.languageName;
+}
+
+// Texts a user can type or a file can hold that the INI form must escape,
+// quote or cut; each with what a later run reads back.
+void AwkwardTexts()
+{
+    QTest::addColumn<QByteArray>("typed");
+    QTest::addColumn<QByteArray>("readBack");
+    const auto row = [](const char* name, const QByteArray& typed, const QByteArray& readBack) {
+        QTest::newRow(name) << typed << readBack;
+    };
+    row("commas", "19200,e,8,1", "19200,e,8,1");
+    row("outerSpaces", " COM3 ", " COM3 ");
+    row("typedForm", "@Variant(1)", "@Variant(1)");
+    row("doubleAt", "@@x", "@@x");
+    row("iniSyntax", "a;b=c\"d\\e [x] #y", "a;b=c\"d\\e [x] #y");
+    row("controlCharacters", "\t\x01" "1\x7f\r\nTYPE=1\n[General]", "\t\x01" "1\x7f\r\nTYPE=1\n[General]");
+    row("backslashAtEnd", "C:\\KX\\", "C:\\KX\\");
+    row("chinese", u8"中文,繁體", u8"中文,繁體");
+    row("outsideBmp", u8"\U0001F600", u8"\U0001F600");
+    row("embeddedNul", QByteArray("COM3\0junk", 9), "COM3");
+    row("invalidUtf8", "a\xff\xc3", "a\xef\xbf\xbd\xef\xbf\xbd");
+    row("long", QByteArray(200000, 'x') + ",y", QByteArray(200000, 'x') + ",y");
+}
+
 }  // namespace
 
 class tst_SettingsStore : public QObject {
@@ -102,14 +173,25 @@ private slots:
     void load_type_linkTypeOrStop();
     void load_mistypedString_stopsThere_data();
     void load_mistypedString_stopsThere();
+    void load_handWrittenText_readAsItsText_data();
+    void load_handWrittenText_readAsItsText();
+    void load_valueNames_anyCaseLastWinsGeneralOnly();
     void load_emptyStrings_readAsEmpty();
-    void load_malformedFile_defaults();
+    void load_malformedLines_everyOtherValueRead();
+    void load_unreadableFile_defaults();
+    void load_fileWrittenByQSettings_readTheSame_data();
+    void load_fileWrittenByQSettings_readTheSame();
     void load_languageFlag_indexExactNameKept_data();
     void load_languageFlag_indexExactNameKept();
 
     void saveLinkSettings_netPage_typeOneAllFourWritten();
     void saveLinkSettings_typeFiveLoaded_rewrittenAsOne();
-    void saveLinkSettings_awkwardTexts_readBackUnchanged();
+    void saveLinkSettings_awkwardTexts_readBackAsStored_data();
+    void saveLinkSettings_awkwardTexts_readBackAsStored();
+    void saveFirmwareFile_unpairedSurrogate_readBackUnchanged();
+    void save_handWrittenFile_onlyItsOwnLinesChange();
+    void save_fileWithoutGeneralSection_valuesAddedOnTop();
+    void save_unreadableFile_leftAlone();
     void saveFirmwareAndLanguage_onlyTheirValueWritten();
     void save_unwritableLocation_silentNothingWritten();
     void platformStore_userIniFile_roundTrip();
@@ -199,13 +281,13 @@ void tst_SettingsStore::load_mistypedString_stopsThere_data()
 {
     QTest::addColumn<QByteArray>("name");
     QTest::addColumn<QByteArray>("stored");
-    // An unquoted comma is a list to QSettings; "@ByteArray" and "@Variant" are
-    // other kinds.
-    QTest::newRow("baudAsList") << QByteArray("ComBaudRate") << QByteArray("19200,e,8,1");
+    // QSettings' typed forms; a list is text (load_handWrittenText_*).
+    QTest::newRow("firmwareAsInvalid") << QByteArray("FirmwareFile") << QByteArray("@Invalid()");
+    QTest::newRow("baudAsRect") << QByteArray("ComBaudRate") << QByteArray("@Rect(0 0 8 1)");
     QTest::newRow("portAsByteArray") << QByteArray("ComPortName") << QByteArray("@ByteArray(COM7)");
     QTest::newRow("ipAsInt") << QByteArray("NetIP") << QByteArray("@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)");
-    QTest::newRow("portAsList") << QByteArray("NetPort") << QByteArray("40,01");
-    QTest::newRow("languageAsList") << QByteArray("LanguageFlag") << QByteArray("Chinese,BIG5");
+    QTest::newRow("portAsBool") << QByteArray("NetPort") << QByteArray("@Variant(\\0\\0\\0\\x1\\x1)");
+    QTest::newRow("languageAsDateTime") << QByteArray("LanguageFlag") << QByteArray("\"@DateTime(\\0)\"");
 }
 
 void tst_SettingsStore::load_mistypedString_stopsThere()
@@ -213,9 +295,79 @@ void tst_SettingsStore::load_mistypedString_stopsThere()
     QFETCH(QByteArray, name);
     QFETCH(QByteArray, stored);
     const StoredSettings s = SettingsStore(files_.Write("TYPE=1\n" + Stored(name, stored))).Load();
+    if (name == "FirmwareFile") {
+        QCOMPARE(s.firmwareFile, QStringLiteral("KX920-G4.KXB"));
+        CompareDefaultsFrom(s, "TYPE");
+        return;
+    }
     QCOMPARE(s.firmwareFile, QStringLiteral("C:/fw/KX920-G4-new.KXB"));
     QCOMPARE(int(s.link.LinkType), 1);
     CompareDefaultsFrom(s, name.constData());
+}
+
+void tst_SettingsStore::load_handWrittenText_readAsItsText_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QString>("expected");
+    const auto row = [](const char* tag, const char* name, const QByteArray& stored, const char* expected) {
+        QTest::newRow(tag) << QByteArray(name) << stored << QString::fromUtf8(expected);
+    };
+    row("unquotedList", "ComBaudRate", "9600,n,8,1", "9600,n,8,1");
+    row("listWithSpaces", "ComBaudRate", " 9600 , n,8 ,1 ", "9600,n,8,1");
+    row("partlyQuotedList", "ComBaudRate", "\"19200,e\",8,1", "19200,e,8,1");
+    row("portList", "NetPort", "40,01", "40,01");
+    row("languageList", "LanguageFlag", "Chinese,BIG5", "Chinese,BIG5");
+    row("listOfTypedForms", "ComPortName", "@ByteArray(a),@@b", "@ByteArray(a),@b");
+    row("doubleAt", "ComPortName", "@@COM7", "@COM7");
+    row("notATypedForm", "ComPortName", "@COM7", "@COM7");
+    row("stringForm", "ComPortName", "@String(COM7)", "COM7");
+    row("variantString", "NetIP", "@Variant(\\0\\0\\0\\n\\0\\0\\0\\x4\\0\\x31\\0\\x32)", "12");
+    row("windowsPath", "FirmwareFile", "D:\\KX920\\G4.KXB", "D:\\KX920\\G4.KXB");
+    row("knownEscapes", "FirmwareFile", "\"a\\\\b\\\"c\\x4e2d\\x6587\"", u8"a\\b\"c中文");
+    row("innerSpacesKept", "FirmwareFile", "  KX920 G4.KXB  ", "KX920 G4.KXB");
+    row("quotedSpacesKept", "FirmwareFile", "\"  KX920.KXB \"", "  KX920.KXB ");
+    row("openQuote", "NetIP", "\"10.0.0.9", "10.0.0.9");
+    row("comment", "NetPort", "4001 ; office", "4001");
+    row("quotedSemicolon", "NetPort", "\"40;01\"", "40;01");
+    row("escapedNul", "NetIP", "10.0.0.9\\0junk", "10.0.0.9");
+    row("rawNul", "NetIP", QByteArray("10.0.0.9\0junk", 13), "10.0.0.9");
+    row("stringFormNul", "ComPortName", "@String(COM7\\0\\x31)", "COM7");
+    row("invalidUtf8", "LanguageFlag", "Chinese\xff", u8"Chinese\uFFFD");
+}
+
+void tst_SettingsStore::load_handWrittenText_readAsItsText()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, expected);
+    const StoredSettings s = SettingsStore(files_.Write("TYPE=1\n" + Stored(name, stored))).Load();
+    QCOMPARE(StoredText(s, name), expected);
+    CompareStoredBut(s, name);
+}
+
+void tst_SettingsStore::load_valueNames_anyCaseLastWinsGeneralOnly()
+{
+    const QString path = files_.WriteRaw("type=1\n"
+                                         "COMBAUDRATE=9600,n,8,1\n"
+                                         "[general]\n"
+                                         "comPortName=COM2\n"
+                                         "ComPortName=COM7\n"
+                                         "  NetIP  =  10.0.0.9\n"
+                                         "[Other]\n"
+                                         "NetIP=10.9.9.9\n"
+                                         "[General]\n"
+                                         "Net%50ort=4001\n"
+                                         "languageflag=ChineseGB\n"
+                                         "Other\\LanguageFlag=ChineseBIG5\n");
+    const StoredSettings s = SettingsStore(path).Load();
+    QCOMPARE(int(s.link.LinkType), 1);
+    QCOMPARE(s.link.ComBaudRate, std::string("9600,n,8,1"));
+    QCOMPARE(s.link.ComPortName, std::string("COM7"));
+    QCOMPARE(s.link.NetIP, std::string("10.0.0.9"));
+    QCOMPARE(s.link.NetPort, std::string("4001"));
+    QCOMPARE(s.languageName, QStringLiteral("ChineseGB"));
+    QCOMPARE(s.languageIndex, 1);
 }
 
 void tst_SettingsStore::load_emptyStrings_readAsEmpty()
@@ -230,11 +382,52 @@ void tst_SettingsStore::load_emptyStrings_readAsEmpty()
     QCOMPARE(s.languageIndex, 0);
 }
 
-void tst_SettingsStore::load_malformedFile_defaults()
+void tst_SettingsStore::load_malformedLines_everyOtherValueRead()
 {
-    const StoredSettings s = SettingsStore(files_.Write("ComPortName=COM7\n[General\nNetPort=4001\n")).Load();
+    // Each of these lines once made QSettings drop the whole file.
+    const StoredSettings s = SettingsStore(files_.Write("ComPortName=COM7\n"
+                                                        "a stray line\n"
+                                                        "[General\n"
+                                                        "NetPort=4001\n"
+                                                        "\"open quote\n"
+                                                        "LanguageFlag=ChineseGB\n"))
+                                 .Load();
+    QCOMPARE(s.link.ComPortName, std::string("COM7"));
+    QCOMPARE(s.link.NetPort, std::string("4001"));
+    QCOMPARE(s.languageIndex, 1);
+}
+
+void tst_SettingsStore::load_unreadableFile_defaults()
+{
+    // A directory where the file should be cannot be read, whoever runs the test.
+    const QString path = files_.Path();
+    QVERIFY(QDir().mkpath(path));
+    const StoredSettings s = SettingsStore(path).Load();
     QCOMPARE(s.link.ComPortName, std::string("COM1"));
-    QCOMPARE(s.link.NetPort, std::string("5001"));
+    QCOMPARE(s.firmwareFile, QStringLiteral("KX920-G4.KXB"));
+}
+
+void tst_SettingsStore::load_fileWrittenByQSettings_readTheSame_data()
+{
+    AwkwardTexts();
+}
+
+void tst_SettingsStore::load_fileWrittenByQSettings_readTheSame()
+{
+    QFETCH(QByteArray, typed);
+    QFETCH(QByteArray, readBack);
+    const QString path = files_.Path();
+    {
+        // What earlier versions of the store wrote.
+        QSettings settings(path, QSettings::IniFormat);
+        settings.setValue(QStringLiteral("TYPE"), 1);
+        settings.setValue(QStringLiteral("ComPortName"), QString::fromUtf8(typed));
+        settings.setValue(QStringLiteral("LanguageFlag"), QString::fromUtf8(typed));
+    }
+    const StoredSettings s = SettingsStore(path).Load();
+    QCOMPARE(int(s.link.LinkType), 1);
+    QCOMPARE(QByteArray::fromStdString(s.link.ComPortName), readBack);
+    QCOMPARE(s.languageName.toUtf8(), readBack);
 }
 
 void tst_SettingsStore::load_languageFlag_indexExactNameKept_data()
@@ -302,24 +495,103 @@ void tst_SettingsStore::saveLinkSettings_typeFiveLoaded_rewrittenAsOne()
     QCOMPARE(s.languageName, QStringLiteral("ChineseBIG5"));
 }
 
-void tst_SettingsStore::saveLinkSettings_awkwardTexts_readBackUnchanged()
+void tst_SettingsStore::saveLinkSettings_awkwardTexts_readBackAsStored_data()
 {
-    // Texts QSettings must quote or escape to keep them single strings.
+    AwkwardTexts();
+}
+
+void tst_SettingsStore::saveLinkSettings_awkwardTexts_readBackAsStored()
+{
+    QFETCH(QByteArray, typed);
+    QFETCH(QByteArray, readBack);
     LinkSettings link;
-    link.ComBaudRate = "19200,e,8,1";
-    link.ComPortName = " COM3 ";
-    link.NetIP = "@Variant(1)";
-    link.NetPort = "a;b=c\"d\\e";
+    link.ComBaudRate = link.ComPortName = link.NetIP = link.NetPort = typed.toStdString();
     const QString path = files_.Path();
     SettingsStore(path).SaveLinkSettings(link);
-    SettingsStore(path).SaveLanguage(QString::fromUtf8(u8"中文,繁體"));
+    SettingsStore(path).SaveLanguage(QString::fromUtf8(typed));
+    SettingsStore(path).SaveFirmwareFile(QString::fromUtf8(typed));
 
     const StoredSettings s = SettingsStore(files_.CopyOf(path)).Load();
-    QCOMPARE(s.link.ComBaudRate, link.ComBaudRate);
-    QCOMPARE(s.link.ComPortName, link.ComPortName);
-    QCOMPARE(s.link.NetIP, link.NetIP);
-    QCOMPARE(s.link.NetPort, link.NetPort);
-    QCOMPARE(s.languageName, QString::fromUtf8(u8"中文,繁體"));
+    for (const std::string* read : {&s.link.ComBaudRate, &s.link.ComPortName, &s.link.NetIP, &s.link.NetPort})
+        QCOMPARE(QByteArray::fromStdString(*read), readBack);
+    QCOMPARE(s.languageName.toUtf8(), readBack);
+    QCOMPARE(s.firmwareFile.toUtf8(), readBack);
+
+    // Files stay readable by earlier versions, which read them through QSettings.
+    QSettings earlier(files_.CopyOf(path), QSettings::IniFormat);
+    QCOMPARE(earlier.value(QStringLiteral("TYPE")).toInt(), 0);
+    QCOMPARE(earlier.value(QStringLiteral("NetIP")).toString().toUtf8(), readBack);
+}
+
+void tst_SettingsStore::saveFirmwareFile_unpairedSurrogate_readBackUnchanged()
+{
+    const QString name = QStringLiteral("fw") + QChar(0xD800) + QStringLiteral("1.KXB");
+    const QString path = files_.Path();
+    SettingsStore(path).SaveFirmwareFile(name);
+    QCOMPARE(SettingsStore(files_.CopyOf(path)).Load().firmwareFile, name);
+}
+
+void tst_SettingsStore::save_handWrittenFile_onlyItsOwnLinesChange()
+{
+    const QByteArray before = "\xEF\xBB\xBF; pre-seeded by the technician\r\n"
+                              "comportname=COM7 ; the bench port\r\n"
+                              "a stray line\r\n"
+                              "ComBaudRate=9600,n,8,1\r\n"
+                              "\r\n"
+                              "[Other]\r\n"
+                              "NetIP=keep me\r\n"
+                              "[General\r\n"
+                              "LanguageFlag=ChineseGB\r\n"
+                              "Unknown=\xff\xfe kept as it is";
+    const QString path = files_.WriteRaw(before);
+    SettingsStore store(path);
+    LinkSettings link = store.Load().link;
+    QCOMPARE(link.ComBaudRate, std::string("9600,n,8,1"));
+    link.LinkType = ct::link::LinkTypeNet;
+    link.NetIP = "10.1.2.3";
+    store.SaveLinkSettings(link);
+
+    const QByteArray expected = "\xEF\xBB\xBF; pre-seeded by the technician\r\n"
+                                "ComPortName=COM7\r\n"
+                                "a stray line\r\n"
+                                "ComBaudRate=\"9600,n,8,1\"\r\n"
+                                "\r\n"
+                                "[Other]\r\n"
+                                "NetIP=keep me\r\n"
+                                "[General\r\n"
+                                "LanguageFlag=ChineseGB\r\n"
+                                "Unknown=\xff\xfe kept as it is\r\n"
+                                "TYPE=1\r\n"
+                                "NetPort=5001\r\n"
+                                "NetIP=10.1.2.3\r\n";
+    QCOMPARE(Files::Text(path), expected);
+    const StoredSettings s = SettingsStore(files_.CopyOf(path)).Load();
+    QCOMPARE(s.link.NetIP, std::string("10.1.2.3"));
+    QCOMPARE(s.languageIndex, 1);
+
+    // Saving what is stored changes nothing.
+    store.SaveLinkSettings(link);
+    QCOMPARE(Files::Text(path), expected);
+}
+
+void tst_SettingsStore::save_fileWithoutGeneralSection_valuesAddedOnTop()
+{
+    const QString path = files_.WriteRaw("; comment\n[Other]\nTYPE=5\n");
+    SettingsStore(path).SaveLanguage(QStringLiteral("ChineseGB"));
+    QCOMPARE(Files::Text(path), QByteArray("[General]\nLanguageFlag=ChineseGB\n; comment\n[Other]\nTYPE=5\n"));
+    QCOMPARE(int(SettingsStore(path).Load().link.LinkType), 0);
+}
+
+void tst_SettingsStore::save_unreadableFile_leftAlone()
+{
+    const QString path = files_.Path();
+    QVERIFY(QDir().mkpath(path));
+    QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+    SettingsStore store(path);
+    store.SaveLinkSettings(LinkSettings());
+    store.SaveLanguage(QStringLiteral("ChineseGB"));
+    QVERIFY(QFileInfo(path).isDir());
+    QVERIFY(QDir(path).isEmpty());
 }
 
 void tst_SettingsStore::saveFirmwareAndLanguage_onlyTheirValueWritten()

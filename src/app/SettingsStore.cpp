@@ -1,8 +1,19 @@
 #include "app/SettingsStore.h"
 
+#include "app/IniFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QSaveFile>
 #include <QSerialPortInfo>
+#include <QStandardPaths>
+
+#ifdef Q_OS_WIN
 #include <QSettings>
 #include <QVariant>
+#endif
 
 #include <cstdint>
 
@@ -10,26 +21,14 @@ namespace ct::app {
 
 namespace {
 
-// Kinds of stored values. The registry keeps a type with every value; an INI
-// file keeps only text, so there the kinds are read from QSettings' own
-// encoding of it:
-// - a string value is one that reads back as a single string. Text with an
-//   unquoted comma reads back as a list and "@Variant(...)"/"@ByteArray(...)"
-//   as other kinds; those count as stored with a non-string type. QSettings
-//   quotes the strings it writes, so "115200,n,8,1" written by us reads back
-//   as one string.
-// - TYPE is a 32-bit integer when it reads back as an integer variant (a
-//   REG_DWORD, or "@Variant" integer) or, in an INI file only, when its text is
-//   a decimal integer such as the "1" QSettings writes for an int. Any other
-//   text is a TYPE stored as a string.
-bool ReadString(const QVariant& value, QString& out)
-{
-    if (value.typeId() != QMetaType::QString)
-        return false;
-    out = value.toString();
-    return true;
-}
-
+// Kinds of stored values. The registry keeps a type with every value: REG_SZ
+// is a string, REG_DWORD a 32-bit integer, anything else another kind. An INI
+// file keeps only text, so there the kinds follow IniFile's rules, and TYPE is
+// also a 32-bit integer when its text is a decimal integer such as the "1" the
+// store writes: a sign at most, then digits, from -2147483648 to 4294967295 (a
+// REG_DWORD read either signed or unsigned). Any other TYPE text is a TYPE
+// stored as a string. Every string is cut at an embedded NUL, on reading and
+// on writing, as a registry string read as a C string would be.
 bool ParseDecimalDword(const QString& text, std::int64_t& out)
 {
     int i = 0;
@@ -44,8 +43,7 @@ bool ParseDecimalDword(const QString& text, std::int64_t& out)
         if (c < u'0' || c > u'9')
             return false;
         value = value * 10 + (c - u'0');
-        // A REG_DWORD holds -2^31..2^32-1 depending on how it is read; stop
-        // before the accumulator could overflow.
+        // Stop before the accumulator could overflow.
         if (value > 0xFFFFFFFFLL)
             return false;
     }
@@ -53,20 +51,17 @@ bool ParseDecimalDword(const QString& text, std::int64_t& out)
     return out >= INT32_MIN;
 }
 
-bool ReadInt32(const QVariant& value, bool textIsInteger, std::int64_t& out)
+QString CutAtNul(QString text)
 {
-    switch (value.typeId()) {
-    case QMetaType::Int:
-        out = value.toInt();
-        return true;
-    case QMetaType::UInt:
-        out = value.toUInt();
-        return true;
-    case QMetaType::QString:
-        return textIsInteger && ParseDecimalDword(value.toString(), out);
-    default:
-        return false;
-    }
+    const qsizetype nul = text.indexOf(QChar(u'\0'));
+    if (nul >= 0)
+        text.truncate(nul);
+    return text;
+}
+
+QString FromStd(const std::string& text)
+{
+    return CutAtNul(IniFile::FromUtf8(text));
 }
 
 int LanguageIndexOf(const QString& name)
@@ -78,33 +73,126 @@ int LanguageIndexOf(const QString& name)
     return 0;
 }
 
-// One string value: a missing value takes its default; a mistyped one leaves
-// the target as it was and answers false, which stops the loading.
-class Reader {
-public:
-    explicit Reader(const QSettings& settings) : settings_(settings) {}
-
-    bool String(const char* name, QString& target, const QString& fallback)
-    {
-        if (!settings_.contains(QLatin1String(name))) {
-            target = fallback;
-            return true;
-        }
-        return ReadString(settings_.value(QLatin1String(name)), target);
-    }
-
-    bool String(const char* name, std::string& target, const char* fallback)
-    {
-        QString text;
-        if (!String(name, text, QString::fromUtf8(fallback)))
+// Source: std::optional<IniValue> Value(QLatin1String name) const, nothing for
+// a missing value. A value is taken only once it has been read as its kind;
+// the first one that cannot be stops the loading, leaving it and every value
+// after it at the defaults.
+template <class Source>
+StoredSettings LoadFrom(const Source& source, bool textMayBeInteger)
+{
+    StoredSettings loaded;
+    const auto text = [&](const char* name, QString& target) {
+        const std::optional<IniValue> value = source.Value(QLatin1String(name));
+        if (value && value->kind != IniValue::Text)
             return false;
-        target = text.toStdString();
+        if (value)
+            target = value->text;
         return true;
+    };
+    const auto stdText = [&](const char* name, std::string& target) {
+        QString read = IniFile::FromUtf8(target);
+        if (!text(name, read))
+            return false;
+        target = read.toStdString();
+        return true;
+    };
+
+    if (!text("FirmwareFile", loaded.firmwareFile))
+        return loaded;
+    std::int64_t type = 0;
+    if (const std::optional<IniValue> stored = source.Value(QLatin1String("TYPE"))) {
+        if (stored->kind == IniValue::Integer)
+            type = stored->integer;
+        else if (stored->kind != IniValue::Text || !textMayBeInteger
+                 || !ParseDecimalDword(stored->text, type))
+            return loaded;
     }
+    loaded.link.LinkType = type == 0 ? link::LinkTypeCom : link::LinkTypeNet;
+    if (!stdText("ComBaudRate", loaded.link.ComBaudRate) || !stdText("ComPortName", loaded.link.ComPortName)
+        || !stdText("NetIP", loaded.link.NetIP) || !stdText("NetPort", loaded.link.NetPort)
+        || !text("LanguageFlag", loaded.languageName))
+        return loaded;
+    loaded.languageIndex = LanguageIndexOf(loaded.languageName);
+    return loaded;
+}
+
+// Writer: SetText(QLatin1String, const QString&), SetInteger(QLatin1String, qint64).
+template <class Writer>
+void WriteText(Writer& writer, const char* name, const QString& text)
+{
+    writer.SetText(QLatin1String(name), CutAtNul(text));
+}
+
+template <class Writer>
+void WriteLinkSettings(Writer& writer, const link::LinkSettings& settings)
+{
+    writer.SetInteger(QLatin1String("TYPE"), settings.LinkType == link::LinkTypeCom ? 0 : 1);
+    writer.SetText(QLatin1String("NetPort"), FromStd(settings.NetPort));
+    writer.SetText(QLatin1String("NetIP"), FromStd(settings.NetIP));
+    writer.SetText(QLatin1String("ComBaudRate"), FromStd(settings.ComBaudRate));
+    writer.SetText(QLatin1String("ComPortName"), FromStd(settings.ComPortName));
+}
+
+enum class FileState { Missing, Read, Unreadable };
+
+FileState ReadFile(const QString& path, QByteArray& text)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return FileState::Missing;
+    QFile file(path);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
+        return FileState::Unreadable;
+    text = file.readAll();
+    return file.error() == QFileDevice::NoError ? FileState::Read : FileState::Unreadable;
+}
+
+void WriteFile(const QString& path, const QByteArray& text)
+{
+    QSaveFile file(path);
+    // A file the user may write in a directory they may not write (a store
+    // set up by an administrator) is still written, in place.
+    file.setDirectWriteFallback(true);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(text);
+        file.commit();
+    }
+}
+
+#ifdef Q_OS_WIN
+const char* const RegistryKeyPath = "HKEY_LOCAL_MACHINE\\Software\\Orvel\\ControllerTools";
+
+// The registry key through QSettings, which keeps each value's registry type
+// and matches names without regard to letter case.
+class RegistryKey {
+public:
+    RegistryKey() : settings_(QString::fromLatin1(RegistryKeyPath), QSettings::NativeFormat)
+    {
+        settings_.setFallbacksEnabled(false);
+    }
+    std::optional<IniValue> Value(QLatin1String name) const
+    {
+        if (!settings_.contains(name))
+            return std::nullopt;
+        const QVariant value = settings_.value(name);
+        switch (value.typeId()) {
+        case QMetaType::QString:
+            return IniValue{IniValue::Text, CutAtNul(value.toString()), 0};
+        case QMetaType::Int:
+            return IniValue{IniValue::Integer, {}, value.toInt()};
+        case QMetaType::UInt:
+            return IniValue{IniValue::Integer, {}, value.toUInt()};
+        default:
+            return IniValue{IniValue::Other, {}, 0};
+        }
+    }
+    void SetText(QLatin1String name, const QString& text) { settings_.setValue(name, text); }
+    void SetInteger(QLatin1String name, qint64 value) { settings_.setValue(name, int(value)); }
 
 private:
-    const QSettings& settings_;
+    QSettings settings_;
 };
+#endif
 
 }  // namespace
 
@@ -114,80 +202,97 @@ SettingsStore::SettingsStore(const QString& iniPath) : iniPath_(iniPath) {}
 
 SettingsStore::~SettingsStore() = default;
 
-std::unique_ptr<QSettings> SettingsStore::Open() const
+QString SettingsStore::IniPath() const
 {
-    std::unique_ptr<QSettings> settings;
-    if (!iniPath_.isEmpty()) {
-        settings = std::make_unique<QSettings>(iniPath_, QSettings::IniFormat);
-    } else {
-#ifdef Q_OS_WIN
-        settings = std::make_unique<QSettings>(
-            QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Orvel\\ControllerTools"),
-            QSettings::NativeFormat);
-#else
-        settings = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                               QStringLiteral("Orvel"),
-                                               QStringLiteral("ControllerTools"));
-#endif
-    }
-    // One key only: no per-organisation or system-wide file stands in for a
-    // value this key lacks.
-    settings->setFallbacksEnabled(false);
-    return settings;
+    if (!iniPath_.isEmpty())
+        return iniPath_;
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return config.isEmpty() ? QString() : config + QStringLiteral("/Orvel/ControllerTools.ini");
+}
+
+StoredSettings SettingsStore::LoadIni(const QByteArray& text)
+{
+    return LoadFrom(IniFile(text), true);
 }
 
 StoredSettings SettingsStore::Load() const
 {
-    StoredSettings loaded;
-    const std::unique_ptr<QSettings> settings = Open();
-    // An unreadable or malformed file is a key that cannot be opened.
-    if (settings->status() != QSettings::NoError)
-        return loaded;
+#ifdef Q_OS_WIN
+    if (iniPath_.isEmpty())
+        return LoadFrom(RegistryKey(), false);
+#endif
+    QByteArray text;
+    const QString path = IniPath();
+    // A file that is missing or cannot be read is a key that cannot be opened.
+    if (path.isEmpty() || ReadFile(path, text) != FileState::Read)
+        return StoredSettings();
+    return LoadIni(text);
+}
 
-    Reader reader(*settings);
-    // A value is committed only once it has been read as its kind, so a
-    // mistyped value leaves it and everything after it at the defaults.
-    if (!reader.String("FirmwareFile", loaded.firmwareFile, QString::fromUtf8(DefaultFirmwareFile)))
-        return loaded;
-    std::int64_t type = 0;
-    if (settings->contains(QStringLiteral("TYPE"))
-        && !ReadInt32(settings->value(QStringLiteral("TYPE")),
-                      settings->format() == QSettings::IniFormat, type))
-        return loaded;
-    loaded.link.LinkType = type == 0 ? link::LinkTypeCom : link::LinkTypeNet;
-    if (!reader.String("ComBaudRate", loaded.link.ComBaudRate, link::DefaultComBaudRate)
-        || !reader.String("ComPortName", loaded.link.ComPortName, link::DefaultComPortName)
-        || !reader.String("NetIP", loaded.link.NetIP, link::DefaultNetIP)
-        || !reader.String("NetPort", loaded.link.NetPort, link::DefaultNetPort)
-        || !reader.String("LanguageFlag", loaded.languageName, QStringLiteral("English")))
-        return loaded;
-    loaded.languageIndex = LanguageIndexOf(loaded.languageName);
-    return loaded;
+template <class Edit>
+void SettingsStore::Save(const Edit& edit)
+{
+#ifdef Q_OS_WIN
+    if (iniPath_.isEmpty()) {
+        RegistryKey key;
+        edit(key);
+        return;
+    }
+#endif
+    const QString path = IniPath();
+    if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath()))
+        return;
+    // Another instance saving at the same moment would otherwise lose one of
+    // the two changes; a lock that cannot be had within a second is ignored,
+    // as an unanswered store is never reported.
+    QLockFile lock(path + QStringLiteral(".lock"));
+    lock.tryLock(1000);
+    QByteArray before;
+    const FileState state = ReadFile(path, before);
+    // Rewriting a file we could not read would lose whatever it holds.
+    if (state == FileState::Unreadable)
+        return;
+    IniFile file(before);
+    edit(file);
+    const QByteArray after = file.Text();
+    if (state == FileState::Missing || after != before)
+        WriteFile(path, after);
 }
 
 void SettingsStore::SaveLinkSettings(const link::LinkSettings& settings)
 {
-    const std::unique_ptr<QSettings> store = Open();
-    store->setValue(QStringLiteral("TYPE"), settings.LinkType == link::LinkTypeCom ? 0 : 1);
-    store->setValue(QStringLiteral("NetPort"), QString::fromStdString(settings.NetPort));
-    store->setValue(QStringLiteral("NetIP"), QString::fromStdString(settings.NetIP));
-    store->setValue(QStringLiteral("ComBaudRate"), QString::fromStdString(settings.ComBaudRate));
-    store->setValue(QStringLiteral("ComPortName"), QString::fromStdString(settings.ComPortName));
-    store->sync();
+    Save([&](auto& writer) { WriteLinkSettings(writer, settings); });
 }
 
 void SettingsStore::SaveFirmwareFile(const QString& fileName)
 {
-    const std::unique_ptr<QSettings> store = Open();
-    store->setValue(QStringLiteral("FirmwareFile"), fileName);
-    store->sync();
+    Save([&](auto& writer) { WriteText(writer, "FirmwareFile", fileName); });
 }
 
 void SettingsStore::SaveLanguage(const QString& languageName)
 {
-    const std::unique_ptr<QSettings> store = Open();
-    store->setValue(QStringLiteral("LanguageFlag"), languageName);
-    store->sync();
+    Save([&](auto& writer) { WriteText(writer, "LanguageFlag", languageName); });
+}
+
+QByteArray SettingsStore::SaveLinkSettingsIni(const QByteArray& text, const link::LinkSettings& settings)
+{
+    IniFile file(text);
+    WriteLinkSettings(file, settings);
+    return file.Text();
+}
+
+QByteArray SettingsStore::SaveFirmwareFileIni(const QByteArray& text, const QString& fileName)
+{
+    IniFile file(text);
+    WriteText(file, "FirmwareFile", fileName);
+    return file.Text();
+}
+
+QByteArray SettingsStore::SaveLanguageIni(const QByteArray& text, const QString& languageName)
+{
+    IniFile file(text);
+    WriteText(file, "LanguageFlag", languageName);
+    return file.Text();
 }
 
 QStringList BuildPortList(const QStringList& systemPorts)

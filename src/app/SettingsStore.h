@@ -1,19 +1,17 @@
 // The seven values the tool remembers between runs, under one settings key:
 // on Windows the machine-wide registry key
-// HKEY_LOCAL_MACHINE\Software\Orvel\ControllerTools; elsewhere an INI file a
-// normal user can write (organisation "Orvel", application "ControllerTools").
-// Same value names, kinds, defaults and reading order everywhere; no failure
-// is ever reported.
+// HKEY_LOCAL_MACHINE\Software\Orvel\ControllerTools; elsewhere the INI file
+// Orvel/ControllerTools.ini in the user's configuration directory, which a
+// normal user can write and pre-seed by hand (IniFile.h has its rules). Same
+// value names, kinds, defaults and reading order everywhere; no failure is
+// ever reported.
 #pragma once
 
 #include "link/Link.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
-
-#include <memory>
-
-class QSettings;
 
 namespace ct::app {
 
@@ -39,14 +37,25 @@ public:
     StoredSettings Load() const;
 
     // Each opens the key (creating it), writes, closes; silently nothing when
-    // the key cannot be opened or written.
+    // the key cannot be opened or written. An INI file is rewritten only in
+    // the lines of the values written; one that exists but cannot be read is
+    // left alone.
     void SaveLinkSettings(const link::LinkSettings& settings);
     void SaveFirmwareFile(const QString& fileName);
     void SaveLanguage(const QString& languageName);
 
+    // What Load and the saves do with the text of an INI file (tests, fuzzing).
+    static StoredSettings LoadIni(const QByteArray& text);
+    static QByteArray SaveLinkSettingsIni(const QByteArray& text, const link::LinkSettings& settings);
+    static QByteArray SaveFirmwareFileIni(const QByteArray& text, const QString& fileName);
+    static QByteArray SaveLanguageIni(const QByteArray& text, const QString& languageName);
+
 private:
-    std::unique_ptr<QSettings> Open() const;
-    QString iniPath_;
+    template <class Edit>
+    void Save(const Edit& edit);
+    QString IniPath() const;
+
+    QString iniPath_;  // empty: the platform's store
 };
 
 // The serial ports the system lists, trimmed, in its order; COM1..COM16 when
