@@ -190,7 +190,7 @@ private:
     }
 
     const HANDLE port_;
-    const COMMTIMEOUTS saved_;
+    COMMTIMEOUTS saved_;  // not const: SetCommTimeouts takes a non-const pointer
     const HANDLE readDone_;
     const HANDLE writeDone_;
     const HANDLE commEvent_;
