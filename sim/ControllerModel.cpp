@@ -3,6 +3,8 @@
 #include "link/ControllerInterface.h"
 #include "link/FrameCodec.h"
 
+#include "sim/LineSetting.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cctype>
@@ -135,6 +137,84 @@ std::string G6Reply(const std::string& id, const std::string& payload, int reply
     return Reply(id + cmd::G6PassThrough + Hex4(static_cast<unsigned>(payload.size() / 2)) + payload, replyLength);
 }
 
+EventRecord Normalised(EventRecord r)
+{
+    r.timestamp = Fit(r.timestamp, Width(cmd::DateTimeLength), '0', Pad::Right);
+    r.code = Fit(r.code, kRecordCodeWidth, '0', Pad::Left);
+    r.value = Fit(r.value, kRecordValueWidth, '0', Pad::Left);
+    return r;
+}
+
+bool SameRecord(const EventRecord& a, const EventRecord& b)
+{
+    return a.tag == b.tag && a.timestamp == b.timestamp && a.code == b.code && a.value == b.value;
+}
+
+// Days since 1970-01-01 of a date in the proleptic Gregorian calendar, and
+// back; exact for every year the four digits can hold.
+long long DaysFromCivil(long long y, unsigned m, unsigned d)
+{
+    y -= m <= 2;
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<long long>(doe) - 719468;
+}
+
+struct Civil {
+    long long year;
+    unsigned month;
+    unsigned day;
+};
+
+Civil CivilFromDays(long long z)
+{
+    z += 719468;
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const auto doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
+    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
+    return {static_cast<long long>(yoe) + era * 400 + (m <= 2), m, d};
+}
+
+unsigned DaysInMonth(long long y, unsigned m)
+{
+    static constexpr unsigned kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return m == 2 && leap ? 29 : kDays[m - 1];
+}
+
+// Seconds since 1970 of yyyymmddhhnnss, read as a plain calendar time (no
+// time zone, so no hour is skipped or repeated); nothing unless a real one.
+std::optional<long long> Seconds(std::string_view t)
+{
+    if (t.size() != Width(cmd::DateTimeLength) || !AllDigits(t))
+        return std::nullopt;
+    auto field = [&](std::size_t at, std::size_t n) { return static_cast<unsigned>(std::stoul(std::string(t.substr(at, n)))); };
+    const long long year = field(0, 4);
+    const unsigned month = field(4, 2), day = field(6, 2);
+    const unsigned hour = field(8, 2), minute = field(10, 2), second = field(12, 2);
+    if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 || minute > 59
+        || second > 59)
+        return std::nullopt;
+    return DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+}
+
+std::string DateTimeDigits(long long seconds)
+{
+    const long long days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
+    const long long inDay = seconds - days * 86400;
+    const Civil c = CivilFromDays(days);
+    char buffer[80];
+    std::snprintf(buffer, sizeof buffer, "%04lld%02u%02u%02lld%02lld%02lld", c.year, c.month, c.day, inDay / 3600,
+                  inDay / 60 % 60, inDay % 60);
+    return buffer;
+}
+
 ControllerConfig Normalised(ControllerConfig c)
 {
     c.id = Fit(c.id, Width(cmd::ControllerIdLength), '0', Pad::Left);
@@ -146,11 +226,8 @@ ControllerConfig Normalised(ControllerConfig c)
         m.serial = Fit(m.serial, Width(cmd::SerialNumberLength), '0', Pad::Left);
     for (auto& m : c.g4Modules)
         m.serial = Fit(m.serial, Width(cmd::SerialNumberLength), '0', Pad::Left);
-    for (auto& r : c.records) {
-        r.timestamp = Fit(r.timestamp, Width(cmd::DateTimeLength), '0', Pad::Right);
-        r.code = Fit(r.code, kRecordCodeWidth, '0', Pad::Left);
-        r.value = Fit(r.value, kRecordValueWidth, '0', Pad::Left);
-    }
+    for (auto& r : c.records)
+        r = Normalised(std::move(r));
     return c;
 }
 
@@ -174,6 +251,51 @@ ControllerModel::ControllerModel(ControllerConfig config, NowFunction now)
 void ControllerModel::SetConfig(ControllerConfig config)
 {
     config_ = Normalised(std::move(config));
+    // An "IB" still acknowledges the record shown only if it is still first.
+    if (recordShown_ && !config_.records.empty()) {
+        recordShown_ = SameRecord(config_.records.front(), shownRecord_);
+    } else {
+        recordShown_ = false;
+    }
+}
+
+void ControllerModel::SetInputs(std::string inputs)
+{
+    config_.inputs = Fit(std::move(inputs), Width(cmd::InputCount), '0', Pad::Right);
+}
+
+void ControllerModel::QueueRecord(EventRecord record)
+{
+    config_.records.push_back(Normalised(std::move(record)));
+}
+
+bool ControllerModel::SetLine(std::string line)
+{
+    if (!ParseLineSetting(line))
+        return false;
+    config_.line = std::move(line);
+    return true;
+}
+
+std::string ControllerModel::ControllerTime() const
+{
+    const std::string pc = now_();
+    if (!clockOffset_)
+        return pc;
+    const auto pcSeconds = Seconds(pc);
+    // A PC clock that cannot be read leaves the controller's clock where it
+    // was set.
+    return DateTimeDigits((pcSeconds ? *pcSeconds : 0) + *clockOffset_);
+}
+
+bool ControllerModel::SetControllerTime(std::string_view digits)
+{
+    const auto set = Seconds(digits);
+    if (!set)
+        return false;
+    const auto pc = Seconds(now_());
+    clockOffset_ = *set - (pc ? *pc : 0);
+    return true;
 }
 
 // The ID and as much of the command code as the acknowledgement holds.
@@ -247,31 +369,53 @@ std::optional<std::string> ControllerModel::AnswerAddressed(std::string_view res
     if (rest == cmd::EndOutputs)
         return Ack(cmd::EndOutputs, false);
     if (rest == cmd::Poll) {
-        std::string reply = Reply(id + cmd::Poll + Fit(now_(), Width(cmd::DateTimeLength), '0', Pad::Right),
+        std::string reply = Reply(id + cmd::Poll + Fit(ControllerTime(), Width(cmd::DateTimeLength), '0', Pad::Right),
                                   cmd::PollReplyLength);
-        if (config_.records.empty())
+        recordShown_ = !config_.records.empty();
+        if (!recordShown_)
             return reply;
         const EventRecord& r = config_.records.front();
+        shownRecord_ = r;
         return Reply(reply + r.tag + r.timestamp + r.code + r.value, cmd::PollRecordReplyLength);
     }
     if (rest == cmd::Acknowledge) {
-        if (!config_.records.empty())
+        // Only the record a poll reply carried is acknowledged: a repeated or
+        // stray "IB" must not drop one the tool never saw.
+        if (recordShown_)
             config_.records.erase(config_.records.begin());
+        recordShown_ = false;
         return Ack(cmd::Acknowledge, false);
     }
     if (const auto params = withParams(cmd::SetDateTime)) {
-        if (params->size() == Width(cmd::DateTimeLength) && AllDigits(*params))
-            return Ack(cmd::SetDateTime, true);
-        return std::nullopt;
+        if (!SetControllerTime(*params))
+            return std::nullopt;
+        return Ack(cmd::SetDateTime, true);
     }
     if (const auto params = withParams(cmd::Alarm)) {
-        if (params->size() == 1 && AllDigits(*params) && (*params)[0] - '0' < cmd::AlarmCount)
-            return Ack(cmd::Alarm, true);
-        return std::nullopt;
+        if (params->size() != 1 || !AllDigits(*params) || (*params)[0] - '0' >= cmd::AlarmCount)
+            return std::nullopt;
+        config_.alarm = (*params)[0] - '0';
+        return Ack(cmd::Alarm, true);
     }
-    for (const char* code : {cmd::FactoryReset, cmd::Reboot, cmd::Line19200, cmd::Line115200})
-        if (rest == code)
-            return Ack(code, false);
+    if (rest == cmd::FactoryReset) {
+        config_.alarm = 0;
+        config_.records.clear();
+        recordShown_ = false;
+        clockOffset_.reset();
+        ++factoryResets_;
+        return Ack(cmd::FactoryReset, false);
+    }
+    if (rest == cmd::Reboot) {
+        recordShown_ = false;
+        ++reboots_;
+        return Ack(cmd::Reboot, false);
+    }
+    // The reply still goes out at the old speed: the service checks the line
+    // before it answers, and this request has been heard already.
+    if (rest == cmd::Line19200 || rest == cmd::Line115200) {
+        config_.line = rest == cmd::Line19200 ? cmd::Line19200Settings : cmd::Line115200Settings;
+        return Ack(rest, false);
+    }
     if (const auto params = withParams(cmd::ModuleCommand))
         return AnswerG4(*params);
     if (StartsWith(rest, cmd::G6PassThrough))

@@ -8,6 +8,13 @@
 // acknowledgements are the ID and the two-letter command code (13-byte frames;
 // 12 with the ID and the code's first letter when the configuration asks for
 // short acknowledgements).
+//
+// State the commands change: "AA" sets the controller's clock, which "PI"
+// then reports advancing with the PC clock; "JF" the alarm; "IB" drops the
+// record that the last poll reply carried; "AE001002"/"AE001400" the line
+// setting; "AR01" restores the factory state (alarm off, no records, clock
+// back on the PC clock; ID, serial number, model, inputs and line stay);
+// "AR00" is counted as a reboot, whose silence the service keeps.
 #pragma once
 
 #include "sim/ControllerSim.h"
@@ -34,6 +41,18 @@ public:
 
     const ControllerConfig& config() const { return config_; }
     void SetConfig(ControllerConfig config);
+    void SetInputs(std::string inputs);
+    void QueueRecord(EventRecord record);
+    // False, and the line unchanged, when the text is not a line setting.
+    bool SetLine(std::string line);
+
+    // What "PI" reports now, 14 digits.
+    std::string ControllerTime() const;
+    // False, and the clock unchanged, unless 14 digits of a real date and time.
+    bool SetControllerTime(std::string_view digits);
+
+    int reboots() const { return reboots_; }
+    int factoryResets() const { return factoryResets_; }
 
 private:
     std::optional<std::string> AnswerAddressed(std::string_view code);
@@ -44,6 +63,14 @@ private:
 
     ControllerConfig config_;
     NowFunction now_;
+    // Seconds the controller's clock runs ahead of the PC clock; nothing
+    // while it shows the PC clock.
+    std::optional<long long> clockOffset_;
+    // The last poll reply carried the first record and no "IB" took it yet.
+    bool recordShown_ = false;
+    EventRecord shownRecord_;
+    int reboots_ = 0;
+    int factoryResets_ = 0;
 };
 
 }  // namespace ct::sim

@@ -5,6 +5,7 @@
 
 #include "sim/ControllerModel.h"
 #include "sim/FaultPlan.h"
+#include "sim/LineSetting.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -71,6 +72,7 @@ struct ControllerSim::Impl {
     FaultSet faults;
     std::vector<std::string> commands;
     bool verbose = false;
+    SteadyTime silentUntil{};  // the end of a reboot's silence
 
     // Set up before Start; owned by the I/O thread while it runs.
     int listenFd = -1;
@@ -94,6 +96,10 @@ struct ControllerSim::Impl {
     bool ReadFrom(Endpoint& ep);
     bool Flush(Endpoint& ep, SteadyTime now);
     void Handle(Endpoint& ep, std::string_view commandText);
+    // The terminal's baud rate as the tool set it; 0 when unknown.
+    int TerminalBaud() const;
+    // Why the controller does not hear a request now, or nothing. Under mutex.
+    const char* Deaf(const Endpoint& ep, SteadyTime now) const;
     void LogBadFrame(std::string_view frame);
 };
 
@@ -108,28 +114,81 @@ void ControllerSim::Impl::LogBadFrame(std::string_view frame)
         std::fprintf(stderr, "sim: ignored frame with bad check: %s\n", link::EscapeBytes(frame).c_str());
 }
 
+int ControllerSim::Impl::TerminalBaud() const
+{
+    static constexpr struct {
+        speed_t speed;
+        int baud;
+    } kSpeeds[] = {{B1200, 1200},     {B2400, 2400},     {B4800, 4800},     {B9600, 9600},
+                   {B19200, 19200},   {B38400, 38400},   {B57600, 57600},   {B115200, 115200},
+                   {B230400, 230400}, {B460800, 460800}, {B921600, 921600}};
+    termios tio{};
+    if (ptySlave < 0 || ::tcgetattr(ptySlave, &tio) != 0)
+        return 0;
+    const speed_t speed = ::cfgetospeed(&tio);
+    for (const auto& s : kSpeeds)
+        if (s.speed == speed)
+            return s.baud;
+    return 0;
+}
+
+const char* ControllerSim::Impl::Deaf(const Endpoint& ep, SteadyTime now) const
+{
+    if (now < silentUntil)
+        return "rebooting";
+    if (!ep.pty)
+        return nullptr;
+    // The terminal keeps the speed the tool opened it with, but not the
+    // parity, so only the baud rate can tell a line the tool failed to
+    // follow. Requests at another speed would reach a real controller as
+    // garbage: it neither logs nor answers them.
+    const auto line = ParseLineSetting(model.config().line);
+    if (!line || line->baud != TerminalBaud())
+        return "sent at another speed than the line's";
+    return nullptr;
+}
+
 void ControllerSim::Impl::Handle(Endpoint& ep, std::string_view commandText)
 {
     std::vector<ReplyChunk> chunks;
+    const SteadyTime now = std::chrono::steady_clock::now();
+    bool rebooted = false;
+    std::chrono::milliseconds rebootSilence{0};
     {
         std::lock_guard lock(mutex);
+        if (const char* why = Deaf(ep, now)) {
+            if (verbose)
+                std::fprintf(stderr, "sim: not heard (%s): %s\n", why, link::EscapeBytes(commandText).c_str());
+            return;
+        }
         commands.emplace_back(commandText);
         if (verbose)
             std::fprintf(stderr, "sim: %s\n", link::EscapeBytes(commandText).c_str());
+        const int reboots = model.reboots();
+        const std::string line = model.config().line;
         if (const auto reply = model.Answer(commandText)) {
             // Only a command text of an ID and a code gets an answer.
             const std::string_view code = commandText.substr(static_cast<std::size_t>(link::cmd::ControllerIdLength));
             chunks = RenderReply(*reply, faults.Take(code));
         }
+        rebooted = model.reboots() != reboots;
+        rebootSilence = model.config().rebootSilence;
+        if (verbose && model.config().line != line)
+            std::fprintf(stderr, "sim: line now %s\n", model.config().line.c_str());
     }
     commandsArrived.notify_all();
 
-    SteadyTime due = std::max(std::chrono::steady_clock::now(), ep.lastDue);
+    SteadyTime due = std::max(now, ep.lastDue);
     for (auto& chunk : chunks) {
         due += chunk.after;
         ep.out.push_back(Endpoint::Pending{due, std::move(chunk.bytes)});
     }
     ep.lastDue = due;
+    if (rebooted) {
+        // Silent from the moment the reply is out, however late a fault made it.
+        std::lock_guard lock(mutex);
+        silentUntil = due + rebootSilence;
+    }
 }
 
 bool ControllerSim::Impl::ReadFrom(Endpoint& ep)
@@ -443,6 +502,62 @@ void ControllerSim::SetConfig(const ControllerConfig& config)
 {
     std::lock_guard lock(impl_->mutex);
     impl_->model.SetConfig(config);
+}
+
+void ControllerSim::SetInputs(const std::string& inputs)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->model.SetInputs(inputs);
+}
+
+void ControllerSim::QueueRecord(const EventRecord& record)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->model.QueueRecord(record);
+}
+
+bool ControllerSim::SetLineSetting(const std::string& line)
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->model.SetLine(line);
+}
+
+void ControllerSim::SetRebootSilence(std::chrono::milliseconds silence)
+{
+    std::lock_guard lock(impl_->mutex);
+    ControllerConfig c = impl_->model.config();
+    c.rebootSilence = silence;
+    impl_->model.SetConfig(std::move(c));
+}
+
+std::string ControllerSim::ControllerTime() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->model.ControllerTime();
+}
+
+bool ControllerSim::SetControllerTime(const std::string& digits)
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->model.SetControllerTime(digits);
+}
+
+int ControllerSim::Reboots() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->model.reboots();
+}
+
+int ControllerSim::FactoryResets() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->model.factoryResets();
+}
+
+bool ControllerSim::Rebooting() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return std::chrono::steady_clock::now() < impl_->silentUntil;
 }
 
 void ControllerSim::SetVerbose(bool verbose)

@@ -47,8 +47,17 @@ struct ControllerConfig {
     std::string inputs = "00000000";      // DI1..DI8 as answered to "DG0"
     std::vector<G6Module> g6Modules{G6Module{}};
     std::vector<G4Module> g4Modules{G4Module{}};
-    std::vector<EventRecord> records;     // queued for "PI", removed by "IB"
+    // Queued for "PI"; the first is removed by the "IB" that follows a poll
+    // reply carrying it, and only by that.
+    std::vector<EventRecord> records;
     bool shortAck = false;                // answer "AA" and "JF" with 12 bytes instead of 13
+    int alarm = 0;                        // set by "JF": 0 alarm off, 1 to 6 the alarm
+    // The controller's serial line. "AE001002" and "AE001400" switch it once
+    // their reply is out. On the pseudo-terminal the controller hears only
+    // requests sent at its baud rate; over TCP it is state only.
+    std::string line = "115200,n,8,1";
+    // How long the controller hears nothing after its reply to "AR00".
+    std::chrono::milliseconds rebootSilence{1000};
 };
 
 enum class FaultKind {
@@ -95,15 +104,35 @@ public:
 
     void InjectFault(const Fault& fault);
 
-    // Every command text received with a valid check, in order.
+    // Every command text the controller heard, in order: received with a
+    // valid check, not while it reboots, and on the terminal not at another
+    // baud rate than its line's.
     std::vector<std::string> Commands() const;
     void ClearCommands();
     // Waits until at least n command texts were received; false on time-out.
     bool WaitForCommands(std::size_t n, std::chrono::milliseconds timeout) const;
 
-    // Current state (changed by the commands it answers, e.g. "AV" sets the ID).
+    // Current state (changed by the commands it answers, e.g. "AV" sets the ID,
+    // "JF" the alarm, "IB" takes a record, "AE..." the line).
     ControllerConfig Config() const;
     void SetConfig(const ControllerConfig& config);
+    // Single changes that leave the rest of the state as the commands left it.
+    void SetInputs(const std::string& inputs);
+    void QueueRecord(const EventRecord& record);
+    // False, and nothing changed, for a text that is not a line setting.
+    bool SetLineSetting(const std::string& line);
+    void SetRebootSilence(std::chrono::milliseconds silence);
+
+    // The controller's clock as "PI" reports it (yyyymmddhhnnss): the PC
+    // clock until "AA" or this sets it, then advancing from there. False for
+    // anything but 14 digits of a real date and time.
+    std::string ControllerTime() const;
+    bool SetControllerTime(const std::string& digits);
+
+    int Reboots() const;        // "AR00" heard
+    int FactoryResets() const;  // "AR01" heard
+    // Inside the silence after a reboot.
+    bool Rebooting() const;
 
     // Print every received command text to stderr as it arrives.
     void SetVerbose(bool verbose);

@@ -3,7 +3,11 @@
 
 #include "sim/ControllerSim.h"
 #include "sim/FaultPlan.h"
+#include "sim/LineSetting.h"
 
+#include "link/ControllerInterface.h"
+
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -22,9 +26,22 @@ const char kUsage[] =
     "  --model TEXT      model designation, 12 characters (default KX410NT4-SG4)\n"
     "  --version TEXT    version, 4 characters (default 0520)\n"
     "  --serial TEXT     serial number, 8 characters (default 16030001)\n"
-    "  --inputs BITS     DI1..DI8 as 8 characters of 0/1 (default 00000000)\n"
+    "  --inputs STATES   DI1..DI8 as 8 characters, '1' active (default 00000000)\n"
     "  --record TAG,YYYYMMDDhhmmss,CODE,VALUE\n"
-    "                    queue an event record for polling (repeatable)\n"
+    "                    queue an event record for polling (repeatable); each\n"
+    "                    stays first until an IB follows the poll that showed it\n"
+    "  --clock YYYYMMDDhhmmss\n"
+    "                    start the controller clock there (default: the PC\n"
+    "                    clock); AA sets it, PI reports it advancing\n"
+    "  --alarm N         alarm state 0 (off) to 6, as JF sets it (default 0)\n"
+    "  --line SETTING    the controller's serial line (default 115200,n,8,1);\n"
+    "                    AE001002 switches it to 19200,e,8,1 and AE001400 to\n"
+    "                    115200,n,8,1 after answering. On the pseudo-terminal\n"
+    "                    only requests at its baud rate are heard (a terminal\n"
+    "                    keeps the speed the tool set, not the parity)\n"
+    "  --reboot-silence-ms MS\n"
+    "                    hear nothing for MS after answering AR00 (default 1000)\n"
+    "  --short-ack       answer AA and JF with 12-byte replies instead of 13\n"
     "  --fault KIND[:COMMAND[:TIMES[:ARG]]]\n"
     "                    inject a fault (repeatable). KIND: no-answer, wrong-crc,\n"
     "                    lower-crc, extra-bytes, nul-inside, noise-before,\n"
@@ -34,6 +51,12 @@ const char kUsage[] =
     "                    (defaults 50 and 1500)\n"
     "  --quiet           do not log received commands to stderr\n"
     "  --help            this text\n";
+
+// Characters that cannot end or break a frame in the reply.
+bool Printable(char c)
+{
+    return c >= 0x20 && c < 0x7F;
+}
 
 [[noreturn]] void Fail(const char* what, const char* arg)
 {
@@ -66,6 +89,7 @@ int main(int argc, char** argv)
     bool tcp = true;
     bool pty = false;
     bool quiet = false;
+    std::string clock;
 
     for (int i = 1; i < argc; ++i) {
         const std::string opt = argv[i];
@@ -96,6 +120,29 @@ int main(int argc, char** argv)
             config.serial = value();
         } else if (opt == "--inputs") {
             config.inputs = value();
+            if (config.inputs.size() != static_cast<std::size_t>(ct::link::cmd::InputCount)
+                || !std::all_of(config.inputs.begin(), config.inputs.end(), Printable))
+                Fail("bad inputs, want 8 printable characters", config.inputs.c_str());
+        } else if (opt == "--clock") {
+            clock = value();
+        } else if (opt == "--alarm") {
+            const std::string v = value();
+            if (v.size() != 1 || v[0] < '0' || v[0] - '0' >= ct::link::cmd::AlarmCount)
+                Fail("bad alarm, want 0 to 6", v.c_str());
+            config.alarm = v[0] - '0';
+        } else if (opt == "--line") {
+            config.line = value();
+            if (!ct::sim::ParseLineSetting(config.line))
+                Fail("bad line setting", config.line.c_str());
+        } else if (opt == "--reboot-silence-ms") {
+            const std::string v = value();
+            char* end = nullptr;
+            const long ms = std::strtol(v.c_str(), &end, 10);
+            if (v.empty() || *end != '\0' || ms < 0 || ms > 3600000)
+                Fail("bad reboot silence", v.c_str());
+            config.rebootSilence = std::chrono::milliseconds(ms);
+        } else if (opt == "--short-ack") {
+            config.shortAck = true;
         } else if (opt == "--record") {
             const std::string v = value();
             const auto record = ct::sim::ParseRecordOption(v);
@@ -130,6 +177,8 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
 
     ct::sim::ControllerSim sim(config);
+    if (!clock.empty() && !sim.SetControllerTime(clock))
+        Fail("bad clock, want YYYYMMDDhhmmss", clock.c_str());
     sim.SetVerbose(!quiet);
     for (const auto& f : faults)
         sim.InjectFault(f);

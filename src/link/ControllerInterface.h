@@ -55,6 +55,8 @@ inline constexpr const char* FactoryReset = "AR01"; // reply 13
 inline constexpr const char* Reboot = "AR00";       // reply 13
 inline constexpr const char* Line19200 = "AE001002";   // switches to 19200,e,8,1 after answering; reply 13
 inline constexpr const char* Line115200 = "AE001400";  // switches to 115200,n,8,1 after answering; reply 13
+inline constexpr const char* Line19200Settings = "19200,e,8,1";     // the line that Line19200 selects
+inline constexpr const char* Line115200Settings = "115200,n,8,1";   // the line that Line115200 selects
 // + model name (ModelNameLength characters) [+ version]: the serial-number
 // code with parameters; reply 13.
 inline constexpr const char* SetModelName = SerialNumber;
