@@ -14,6 +14,8 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -221,6 +223,145 @@ TEST_F(ControllerSimService, setConfig_whileServing_answersWithNewState)
     client->Send(Request("0000AV160300010056"));
     EXPECT_EQ(client->ReadFrame(), Reply("0056AV0000"));
     EXPECT_EQ(sim_.Config().id, "0056");
+}
+
+TEST_F(ControllerSimService, reboot_silentForTheMomentAfterItsReply_thenAnswersAgain)
+{
+    auto client = ConnectTcp(sim_.TcpPort());
+    ASSERT_TRUE(client);
+    // Long enough that no scheduling stall lets the next request past it.
+    sim_.SetRebootSilence(30s);
+    client->Send(Request("0001AR00"));
+    EXPECT_EQ(client->ReadFrame(), Reply("0001AR"));
+    EXPECT_TRUE(sim_.Rebooting());
+    client->Send(Request("0001AS"));
+    EXPECT_TRUE(client->Silent(300ms));
+    EXPECT_EQ(sim_.Commands(), std::vector<std::string>{"0001AR00"});
+    EXPECT_EQ(sim_.Reboots(), 1);
+
+    // A short silence is over well before the next request.
+    sim::ControllerSim quick;
+    ASSERT_TRUE(quick.ListenTcp("127.0.0.1", 0));
+    quick.SetRebootSilence(200ms);
+    quick.Start();
+    auto other = ConnectTcp(quick.TcpPort());
+    ASSERT_TRUE(other);
+    other->Send(Request("0001AR00"));
+    EXPECT_EQ(other->ReadFrame(), Reply("0001AR"));
+    std::this_thread::sleep_for(1000ms);
+    other->Send(Request("0001AS"));
+    EXPECT_EQ(other->ReadFrame(), Reply("0001AS16030001"));
+}
+
+TEST_F(ControllerSimService, reboot_noSilenceConfigured_nextRequestAnswered)
+{
+    sim_.SetRebootSilence(0ms);
+    auto client = ConnectTcp(sim_.TcpPort());
+    ASSERT_TRUE(client);
+    client->Send(Request("0001AR00"));
+    client->Send(Request("0001AS"));
+    EXPECT_EQ(client->ReadFrame(), Reply("0001AR"));
+    EXPECT_EQ(client->ReadFrame(), Reply("0001AS16030001"));
+}
+
+// Sets the terminal's speed as the tool does when it opens the port.
+void SetSpeed(const Fd& port, speed_t speed)
+{
+    termios tio{};
+    ASSERT_EQ(::tcgetattr(port.get(), &tio), 0);
+    ::cfsetspeed(&tio, speed);
+    ASSERT_EQ(::tcsetattr(port.get(), TCSANOW, &tio), 0);
+}
+
+TEST_F(ControllerSimService, pty_lineSwitched_answersOnlyOnceTheToolFollows)
+{
+    Fd port(::open(sim_.PtyPath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    ASSERT_GE(port.get(), 0);
+    SetSpeed(port, B115200);
+    port.Send(Request("0001AE001002"));
+    // Answered at the old speed.
+    EXPECT_EQ(port.ReadFrame(), Reply("0001AE"));
+    EXPECT_EQ(sim_.Config().line, "19200,e,8,1");
+
+    // The tool did not follow: silence, and the controller heard nothing.
+    port.Send(Request("0001AS"));
+    EXPECT_TRUE(port.Silent(300ms));
+    EXPECT_EQ(sim_.Commands().size(), 1U);
+
+    SetSpeed(port, B19200);
+    port.Send(Request("0001AS"));
+    EXPECT_EQ(port.ReadFrame(), Reply("0001AS16030001"));
+    port.Send(Request("0001AE001400"));
+    EXPECT_EQ(port.ReadFrame(), Reply("0001AE"));
+    port.Send(Request("0001AS"));
+    EXPECT_TRUE(port.Silent(300ms));
+    SetSpeed(port, B115200);
+    port.Send(Request("0001AS"));
+    EXPECT_EQ(port.ReadFrame(), Reply("0001AS16030001"));
+    EXPECT_EQ(sim_.Config().line, "115200,n,8,1");
+}
+
+TEST_F(ControllerSimService, tcp_lineSwitched_stateOnlyStillAnswers)
+{
+    auto client = ConnectTcp(sim_.TcpPort());
+    ASSERT_TRUE(client);
+    client->Send(Request("0001AE001002"));
+    EXPECT_EQ(client->ReadFrame(), Reply("0001AE"));
+    client->Send(Request("0001AS"));
+    EXPECT_EQ(client->ReadFrame(), Reply("0001AS16030001"));
+    EXPECT_EQ(sim_.Config().line, "19200,e,8,1");
+    EXPECT_TRUE(sim_.SetLineSetting("115200,n,8,1"));
+    EXPECT_FALSE(sim_.SetLineSetting("115200"));
+    EXPECT_EQ(sim_.Config().line, "115200,n,8,1");
+}
+
+// Records queued from the test thread while a client polls and acknowledges
+// over the link: each comes out once, in order, none lost to the other
+// thread's changes.
+TEST_F(ControllerSimService, queueRecord_whilePolling_eachRecordShownOnceInOrder)
+{
+    constexpr int kRecords = 40;
+    auto client = ConnectTcp(sim_.TcpPort());
+    ASSERT_TRUE(client);
+    std::thread producer([this] {
+        for (int i = 0; i < kRecords; ++i) {
+            sim::EventRecord r;
+            r.value = std::to_string(10000 + i);
+            sim_.QueueRecord(r);
+            sim_.SetInputs(i % 2 ? "10000000" : "01000000");
+            std::this_thread::sleep_for(1ms);
+        }
+    });
+    std::vector<std::string> seen;
+    const auto end = Clock::now() + 20s;
+    while (static_cast<int>(seen.size()) < kRecords && Clock::now() < end) {
+        client->Send(Request("0001PI"));
+        const std::string frame = client->ReadFrame();
+        if (frame.size() != 59)
+            continue;
+        seen.push_back(link::ReplyField(frame, 49, 5));
+        client->Send(Request("0001IB"));
+        client->ReadFrame();
+    }
+    producer.join();
+    ASSERT_EQ(seen.size(), static_cast<std::size_t>(kRecords));
+    for (int i = 0; i < kRecords; ++i)
+        EXPECT_EQ(seen[static_cast<std::size_t>(i)], std::to_string(10000 + i));
+    EXPECT_TRUE(sim_.Config().records.empty());
+}
+
+TEST_F(ControllerSimService, controllerTime_setFromTest_pollReportsIt)
+{
+    EXPECT_FALSE(sim_.SetControllerTime("20241301000000"));
+    ASSERT_TRUE(sim_.SetControllerTime("20300101000000"));
+    auto client = ConnectTcp(sim_.TcpPort());
+    ASSERT_TRUE(client);
+    client->Send(Request("0001PI"));
+    const std::string frame = client->ReadFrame();
+    ASSERT_EQ(frame.size(), 35U);
+    // Advancing from where it was set, by at most the test's own run time.
+    EXPECT_EQ(link::ReplyField(frame, 8, 10), "2030010100");
+    EXPECT_EQ(sim_.ControllerTime().substr(0, 10), "2030010100");
 }
 
 }  // namespace
