@@ -6,7 +6,7 @@
 // A command text is the controller's four-character ID followed by one of
 // these codes and its parameters. In every reply the tool reads, positions
 // 2-5 of ReplyText hold the answering controller's ID. Positions are 1-based,
-// position 1 being the reply's start byte (Part 1.1); a CRC reply of L bytes
+// position 1 being the reply's start byte; a CRC reply of L bytes
 // carries L - 7 characters of reply text.
 #pragma once
 

@@ -4,6 +4,7 @@
 // them out. Private to src/link.
 #pragma once
 
+#include "link/EventPump.h"
 #include "link/Transport.h"
 
 #include <algorithm>
@@ -54,6 +55,45 @@ private:
     std::vector<std::uint8_t> storage_;
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
+};
+
+// The receiving half the native transports share: what the device sent waits
+// in rx_ until the link consumes it, and once the device has hung up or
+// failed (broken_) nothing is read any more.
+class BufferedTransport : public ITransport {
+public:
+    std::size_t Peek(std::uint8_t* out, std::size_t maxSize) final
+    {
+        if (rx_.Empty() && !broken_)
+            Fill();
+        return rx_.Peek(out, maxSize);
+    }
+
+    void Consume(std::size_t size) final { rx_.Consume(size); }
+
+protected:
+    // One read of what the device has, without waiting; sets broken_ when
+    // the device hung up or failed.
+    virtual void Fill() = 0;
+
+    // WaitReadable on a device that signals through `source`. A broken
+    // device is waited out on the caller's events alone: it would otherwise
+    // report "ready" at once, again and again.
+    bool WaitThenFill(const WaitSource& source, int timeoutMs, IEventPump& pump)
+    {
+        if (!rx_.Empty())
+            return true;
+        if (broken_) {
+            pump.Wait(WaitSource::Nothing(), timeoutMs);
+            return false;
+        }
+        if (pump.Wait(source, timeoutMs))
+            Fill();
+        return !rx_.Empty();
+    }
+
+    ReceiveBuffer rx_;
+    bool broken_ = false;
 };
 
 // How long a write may wait for room (a line held back by flow control, a

@@ -39,7 +39,7 @@ namespace {
 
 using Steady = std::chrono::steady_clock;
 
-class PosixSerial final : public ITransport {
+class PosixSerial final : public BufferedTransport {
 public:
     PosixSerial(int fd, const termios& found) : fd_(fd), found_(found) {}
 
@@ -94,34 +94,15 @@ public:
         }
     }
 
-    std::size_t Peek(std::uint8_t* out, std::size_t maxSize) override
-    {
-        if (rx_.Empty())
-            Fill();
-        return rx_.Peek(out, maxSize);
-    }
-
-    void Consume(std::size_t size) override { rx_.Consume(size); }
-
     bool WaitReadable(int timeoutMs, IEventPump& pump) override
     {
-        if (!rx_.Empty())
-            return true;
-        if (broken_) {
-            pump.Wait(WaitSource::Nothing(), timeoutMs);
-            return false;
-        }
-        if (pump.Wait(WaitSource::Readable(fd_), timeoutMs))
-            Fill();
-        return !rx_.Empty();
+        return WaitThenFill(WaitSource::Readable(fd_), timeoutMs, pump);
     }
 
 private:
     // One non-blocking read of what has arrived.
-    void Fill()
+    void Fill() override
     {
-        if (broken_)
-            return;
         std::uint8_t* room = rx_.Prepare(ReadChunk);
         ssize_t n;
         do
@@ -136,8 +117,6 @@ private:
 
     const int fd_;
     const termios found_;
-    ReceiveBuffer rx_;
-    bool broken_ = false;
 };
 
 }  // namespace

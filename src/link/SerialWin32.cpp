@@ -56,7 +56,7 @@ std::intptr_t Handle(HANDLE h)
     return reinterpret_cast<std::intptr_t>(h);
 }
 
-class Win32Serial final : public ITransport {
+class Win32Serial final : public BufferedTransport {
 public:
     Win32Serial(HANDLE port, const COMMTIMEOUTS& saved)
         : port_(port),
@@ -117,15 +117,6 @@ public:
         ::GetOverlappedResult(port_, &ov, &written, TRUE);
     }
 
-    std::size_t Peek(std::uint8_t* out, std::size_t maxSize) override
-    {
-        if (rx_.Empty())
-            Fill();
-        return rx_.Peek(out, maxSize);
-    }
-
-    void Consume(std::size_t size) override { rx_.Consume(size); }
-
     bool WaitReadable(int timeoutMs, IEventPump& pump) override
     {
         if (!rx_.Empty())
@@ -162,7 +153,7 @@ public:
     }
 
 private:
-    void Fill()
+    void Fill() override
     {
         if (broken_)
             return;
@@ -197,8 +188,6 @@ private:
     OVERLAPPED waitOv_{};
     DWORD mask_ = 0;
     bool waitPending_ = false;
-    bool broken_ = false;
-    ReceiveBuffer rx_;
 };
 
 }  // namespace

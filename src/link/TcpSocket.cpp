@@ -102,7 +102,7 @@ std::intptr_t Handle(Socket s)
     return static_cast<std::intptr_t>(s);
 }
 
-class TcpTransport final : public ITransport {
+class TcpTransport final : public BufferedTransport {
 public:
     TcpTransport(std::unique_ptr<SocketLibrary> library, Socket s) : library_(std::move(library)), socket_(s) {}
     ~TcpTransport() override { CloseSocket(socket_); }
@@ -113,7 +113,7 @@ public:
     {
         const auto start = Steady::now();
         std::size_t sent = 0;
-        while (sent < size && !closed_) {
+        while (sent < size && !broken_) {
             const auto n = ::send(socket_, reinterpret_cast<const char*>(data + sent),
                                   static_cast<IoSize>(size - sent), SendFlags);
             if (n > 0) {
@@ -130,50 +130,29 @@ public:
                 pump.Wait(WaitSource::Writable(Handle(socket_)), left);
                 continue;
             }
-            closed_ = true;
+            broken_ = true;
         }
     }
-
-    std::size_t Peek(std::uint8_t* out, std::size_t maxSize) override
-    {
-        if (rx_.Empty())
-            Fill();
-        return rx_.Peek(out, maxSize);
-    }
-
-    void Consume(std::size_t size) override { rx_.Consume(size); }
 
     bool WaitReadable(int timeoutMs, IEventPump& pump) override
     {
-        if (!rx_.Empty())
-            return true;
-        if (closed_) {
-            pump.Wait(WaitSource::Nothing(), timeoutMs);
-            return false;
-        }
-        if (pump.Wait(WaitSource::Readable(Handle(socket_)), timeoutMs))
-            Fill();
-        return !rx_.Empty();
+        return WaitThenFill(WaitSource::Readable(Handle(socket_)), timeoutMs, pump);
     }
 
 private:
-    void Fill()
+    void Fill() override
     {
-        if (closed_)
-            return;
         char* room = reinterpret_cast<char*>(rx_.Prepare(ReadChunk));
         auto n = ::recv(socket_, room, static_cast<IoSize>(ReadChunk), 0);
         while (n < 0 && Interrupted())
             n = ::recv(socket_, room, static_cast<IoSize>(ReadChunk), 0);
         rx_.Commit(n > 0 ? static_cast<std::size_t>(n) : 0);
         if (n == 0 || (n < 0 && !WouldBlock()))
-            closed_ = true;
+            broken_ = true;
     }
 
     std::unique_ptr<SocketLibrary> library_;  // outlives the socket
     const Socket socket_;
-    ReceiveBuffer rx_;
-    bool closed_ = false;
 };
 
 }  // namespace
