@@ -103,6 +103,13 @@ struct RowBuilder {
         button->setChecked(row.checked);
     }
 
+    void operator()(const PanelRow& row) const
+    {
+        MakePanel(window, row.slot, parent, row.rect, QString::fromUtf8(row.caption), row.look);
+    }
+
+    void operator()(const LampRow& row) const { MakeLamp(window, row.slot, parent, row.rect, White); }
+
     void operator()(const ComboRow& row) const
     {
         QComboBox* combo = MakeControl(window, row.slot, parent, row.rect);

@@ -117,7 +117,27 @@ struct ComboRow {
     bool editable = false;
 };
 
-using Row = std::variant<LabelRow, ButtonRow, EditRow, ReplyRow, CheckRow, RadioRow, ComboRow>;
+enum class Bevel { Raised, Lowered };
+struct PanelLook {
+    Bevel bevel;
+    QColor background;
+    QColor foreground;
+    QFont font;
+};
+// A panel: centred text on a coloured ground, in a bevelled frame.
+struct PanelRow {
+    Slot<QLabel> slot;
+    QRect rect;
+    const char* caption;
+    PanelLook look;
+};
+// A lamp, white (off) until its state is shown.
+struct LampRow {
+    Slot<Lamp> slot;
+    QRect rect;
+};
+
+using Row = std::variant<LabelRow, ButtonRow, EditRow, ReplyRow, CheckRow, RadioRow, ComboRow, PanelRow, LampRow>;
 
 void BuildControls(TfrmModule& window, QWidget* parent, std::initializer_list<Row> rows);
 
@@ -127,13 +147,6 @@ QWidget* MakePage(TfrmModule& window, Slot<QWidget> slot, QTabWidget* pages, con
 QGroupBox* MakeGroup(TfrmModule& window, Slot<QGroupBox> slot, QWidget* parent, const QRect& rect,
                      const char* title);
 
-enum class Bevel { Raised, Lowered };
-struct PanelLook {
-    Bevel bevel;
-    QColor background;
-    QColor foreground;
-    QFont font;
-};
 QLabel* MakePanel(TfrmModule& window, Slot<QLabel> slot, QWidget* parent, const QRect& rect,
                   const QString& caption, const PanelLook& look);
 
