@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-wqy-microhei fonts-liberation fonts-dejavu-core
+    libcli11-dev
     xvfb xauth
 )
 

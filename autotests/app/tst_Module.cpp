@@ -49,17 +49,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Real time for the link's time-outs, which the substitute controller runs
-// in; the operations' fixed pauses are skipped.
-class NoPauseClock final : public ct::link::IClock {
-public:
-    std::uint32_t NowMs() override { return steady_.NowMs(); }
-    void SleepMs(std::uint32_t) override {}
-
-private:
-    ct::link::SteadyClock steady_;
-};
-
 // Every caption a label is painted with, in order.
 class PaintedTexts final : public QObject {
 public:
@@ -144,7 +133,7 @@ private:
     std::unique_ptr<ct::app::SettingsStore> store_;
     ct::app::Catalogue catalogue_;
     ct::link::QtTransportFactory transports_;
-    NoPauseClock clock_;
+    ct::link::SteadyClock clock_;
     ct::app::QtEventPump pump_;
     ct::testing::RecordingBeeper beeper_;
     std::unique_ptr<TfrmModule> window_;

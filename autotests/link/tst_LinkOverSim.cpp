@@ -239,7 +239,7 @@ TEST_F(LinkOverSim, serial_lateReplyBetweenTransactions_purgedBeforeNextWrite)
     sim_->InjectFault(late);
     EXPECT_FALSE(link_->TransactCrc("0001DB"));
     // Let the late reply arrive while no transaction runs.
-    clock_.SleepMs(700);
+    std::this_thread::sleep_for(700ms);
     ASSERT_TRUE(link_->TransactCrc("0001AS"));
     EXPECT_EQ(link_->ReplyLength(), 21);
 }

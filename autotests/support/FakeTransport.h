@@ -26,7 +26,8 @@ public:
     explicit FakeClock(std::uint64_t start = 0) : now(start) {}
     // The link sees the low 32 bits, so a start near 2^32 tests the wrap.
     std::uint32_t NowMs() override { return static_cast<std::uint32_t>(now); }
-    void SleepMs(std::uint32_t ms) override
+    // A pause that waited on nothing but the time (see CountingPump).
+    void SleepMs(std::uint32_t ms)
     {
         sleeps.push_back(ms);
         now += ms;
@@ -39,9 +40,12 @@ public:
 
 // Counts the rounds of event processing. The fake transports wait on the fake
 // clock, not through the pump; a real transport's Wait is counted and runs
-// as NoEventPump's.
+// as NoEventPump's. With a fake clock, a wait on nothing (a pause) moves
+// that clock by its whole time and is recorded in its `sleeps`.
 class CountingPump final : public link::IEventPump {
 public:
+    CountingPump() = default;
+    explicit CountingPump(FakeClock& pauseClock) : clock(&pauseClock) {}
     void ProcessEvents() override
     {
         ++calls;
@@ -51,8 +55,14 @@ public:
     bool Wait(const link::WaitSource& source, int timeoutMs) override
     {
         ++waits;
+        if (clock && source.kind == link::WaitSource::Kind::None && timeoutMs >= 0) {
+            clock->SleepMs(static_cast<std::uint32_t>(timeoutMs));
+            ProcessEvents();
+            return false;
+        }
         return link::WaitNative(source, timeoutMs);
     }
+    FakeClock* clock = nullptr;
     int calls = 0;
     int waits = 0;
     std::function<void()> onPump;

@@ -114,7 +114,7 @@ protected:
         device.AnswerWith([this](const std::string& command) { return controller.Answer(command); });
     }
 
-    void Run() { ct::tests::RunConnect(frame, clock, identity, view); }
+    void Run() { ct::tests::RunConnect(frame, identity, view); }
 
     void ExpectConnectError()
     {
@@ -147,7 +147,7 @@ protected:
     }
 
     FakeClock clock;
-    ct::testing::CountingPump pump;
+    ct::testing::CountingPump pump{clock};
     FakeDevice device{clock};
     ct::testing::FakeTransportFactory factory{device};
     ct::link::Link link{factory, clock, pump};

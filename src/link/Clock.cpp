@@ -1,7 +1,6 @@
 #include "link/Clock.h"
 
 #include <chrono>
-#include <thread>
 
 namespace ct::link {
 
@@ -10,11 +9,6 @@ std::uint32_t SteadyClock::NowMs()
     using namespace std::chrono;
     return static_cast<std::uint32_t>(
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
-
-void SteadyClock::SleepMs(std::uint32_t ms)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 }  // namespace ct::link

@@ -1,5 +1,7 @@
 #include "link/EventPump.h"
 
+#include "link/Clock.h"
+
 #include <algorithm>
 #include <chrono>
 
@@ -82,6 +84,17 @@ bool IEventPump::Wait(const WaitSource& source, int timeoutMs)
     ProcessEvents();
     const int slice = static_cast<int>(WaitSliceMs);
     return WaitNative(source, timeoutMs < 0 ? slice : std::min(timeoutMs, slice));
+}
+
+void PumpedPause(IClock& clock, IEventPump& pump, std::uint32_t ms)
+{
+    const std::uint32_t start = clock.NowMs();
+    for (;;) {
+        const std::uint32_t elapsed = ElapsedMs(start, clock.NowMs());
+        if (elapsed >= ms)
+            return;
+        pump.Wait(WaitSource::Nothing(), static_cast<int>(ms - elapsed));
+    }
 }
 
 bool NoEventPump::Wait(const WaitSource& source, int timeoutMs)

@@ -63,6 +63,14 @@ public:
     virtual bool Wait(const WaitSource& source, int timeoutMs);
 };
 
+class IClock;
+
+// Pauses for exactly `ms` on the clock while the pump runs the caller's
+// events (painting, timers, a stop click): it waits on nothing but its own
+// events and the time that is left, and looks at the clock after every
+// wake-up, so it neither spins nor ends early.
+void PumpedPause(IClock& clock, IEventPump& pump, std::uint32_t ms);
+
 // For programs without a window: waits block on the source alone, for the
 // whole time they are given.
 class NoEventPump final : public IEventPump {

@@ -71,6 +71,7 @@ public:
     // the open fails) and closes right after it.
     void CloseLink();
     bool IsOpen() const { return transport_ != nullptr; }
+    IClock& clock() const { return clock_; }
 
     bool TransactCrc(const std::string& commandText);
     bool TransactXor(const std::string& commandText);

@@ -66,6 +66,22 @@ void OperationFrame::Ended()
     view_.OperationEnded();
 }
 
+void OperationFrame::Pause(std::uint32_t ms)
+{
+    PumpedPause(link_.clock(), pump_, ms);
+}
+
+void OperationFrame::ProcessEvents()
+{
+    pump_.ProcessEvents();
+}
+
+void OperationFrame::ReleaseInput()
+{
+    view_.SetBusyCursor(false);
+    view_.SetWindowEnabled(true);
+}
+
 void OperationFrame::SetBusy(bool on)
 {
     if (on) {

@@ -11,6 +11,8 @@
 
 #include "link/Link.h"
 
+#include <cstdint>
+
 namespace ct::link {
 
 class IEventPump;
@@ -63,6 +65,15 @@ public:
     void EndConnectError();
     void EndCommandOk();     // closes the link
     void EndCommandError();  // closes the link
+
+    // A pause of the operation: exactly `ms` on the link's clock, with the
+    // window painting and its timers running; input stays as it is.
+    void Pause(std::uint32_t ms);
+    // One round of the window's pending events.
+    void ProcessEvents();
+    // Gives the window back to the user while the link stays open and the
+    // lamp goes on blinking: a continuous test's button must stop it.
+    void ReleaseInput();
 
     void SetBusy(bool on);
     // One blink step of tmrBusy: the tag alternates and the lamp follows it.

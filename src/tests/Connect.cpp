@@ -1,10 +1,10 @@
 #include "tests/Connect.h"
 
-#include "link/Clock.h"
 #include "link/ControllerInterface.h"
 #include "link/FrameCodec.h"
 #include "link/Link.h"
 #include "link/OperationFrame.h"
+#include "tests/Operation.h"
 
 #include <cstdint>
 #include <string>
@@ -13,7 +13,6 @@ namespace ct::tests {
 
 namespace {
 
-constexpr std::uint32_t PauseMs = 100;
 constexpr int Attempts = 3;
 // The countdown shown after failed attempt i is FirstCountdown - i.
 constexpr int FirstCountdown = 6;
@@ -33,8 +32,7 @@ bool IsFourDigits(const std::string& text)
 
 }  // namespace
 
-void RunConnect(link::OperationFrame& frame, link::IClock& clock, ControllerIdentity& identity,
-                IConnectView& view)
+void RunConnect(link::OperationFrame& frame, ControllerIdentity& identity, IConnectView& view)
 {
     identity.ControllerKind = 0;
     if (!frame.BeginOperation()) {
@@ -46,7 +44,7 @@ void RunConnect(link::OperationFrame& frame, link::IClock& clock, ControllerIden
     // Only the ID shown is addressed, three times; there is no scan.
     bool found = false;
     for (int i = 0; i < Attempts && !found; ++i) {
-        clock.SleepMs(PauseMs);
+        frame.Pause(OperationPauseMs);
         found = device.TransactCrc(view.IdCaption() + link::cmd::Connect)
                 && device.ReplyLength() == link::cmd::ConnectReplyLength;
         if (!found)
@@ -67,7 +65,7 @@ void RunConnect(link::OperationFrame& frame, link::IClock& clock, ControllerIden
         view.SetIdPosition(std::stoi(identity.DeviceID));
     view.SaveLinkSettings();
 
-    clock.SleepMs(PauseMs);
+    frame.Pause(OperationPauseMs);
     if (device.TransactCrc(identity.DeviceID + link::cmd::Describe)
         && device.ReplyLength() == link::cmd::DescribeReplyLength) {
         const std::string& reply = device.ReplyText();
@@ -79,7 +77,7 @@ void RunConnect(link::OperationFrame& frame, link::IClock& clock, ControllerIden
     // The serial number is extra: a controller that does not give it still
     // counts as connected.
     if (identified) {
-        clock.SleepMs(PauseMs);
+        frame.Pause(OperationPauseMs);
         if (device.TransactCrc(identity.DeviceID + link::cmd::SerialNumber)
             && device.ReplyLength() == link::cmd::SerialNumberReplyLength) {
             identity.DeviceSN = link::ReplyField(device.ReplyText(), 8, 8);

@@ -8,7 +8,6 @@
 #include <string>
 
 namespace ct::link {
-class IClock;
 class OperationFrame;
 }
 
@@ -34,7 +33,6 @@ public:
 };
 
 // btnConnectClick's operation, from BeginOperation to its ending.
-void RunConnect(link::OperationFrame& frame, link::IClock& clock, ControllerIdentity& identity,
-                IConnectView& view);
+void RunConnect(link::OperationFrame& frame, ControllerIdentity& identity, IConnectView& view);
 
 }  // namespace ct::tests

@@ -79,7 +79,7 @@ void TfrmModule::CreateTopArea(QWidget* client)
 
 void TfrmModule::btnConnectClick()
 {
-    tests::RunConnect(frame_, clock_, identity_, *this);
+    tests::RunConnect(frame_, identity_, *this);
 }
 
 void TfrmModule::sbIDChange()
