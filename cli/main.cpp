@@ -1,157 +1,275 @@
-// controller-cli: sends one command text through the device link and prints
-// the checked reply.
+// controller-cli: the controller operations that mean something without a
+// window, one sub-command each, over a serial port or TCP.
 //
-// Exit status: 0 reply printed; 1 no reply in time or a failed check; 2 the
-// link could not be opened; 64 bad arguments or a command text the request
-// buffer does not take (nothing is sent then).
-#include "link/Clock.h"
-#include "link/EventPump.h"
-#include "link/FrameCodec.h"
-#include "link/Link.h"
-#include "link/QtTransport.h"
+//   send TEXT               one request as typed (any framing), reply escaped
+//   connect [--at N]        Connect at ID N; prints the version and serial panels
+//   set-time                writes the PC's local time; prints the 14 digits sent
+//   alarm N                 alarm test, N 0 (alarm off) to 6
+//   factory-reset, reboot
+//   dido [--outputs LIST] [--cycles N]
+//                           DIDO test; one line of eight inputs per "DG0" reply
+//   poll [--cycles N]       event polling; one line per record, before its "IB"
+//   set-speed 19200|115200  switches the controller's line; prints the settings
+//                           the tool uses from now on
+//   command TEXT            the console's controller command (DeviceID + TEXT)
+//   module TYPE ID TEXT     the console's module command
+//
+// The global options --net or --com (with --settings) choose the link;
+// --id is the DeviceID that prefixes every command text but send's and
+// connect's. dido and poll run until their cycle count or SIGINT/SIGTERM,
+// and always end with the window's stop.
+//
+// Exit status: 0 "Command ok." (a continuous test stopped by a signal too);
+// 1 "Command error!"; 2 "Connect device error!"; 64 bad arguments or a command
+// text longer than one request takes, with nothing opened or sent.
+#include "SubCommands.h"
 
+#include "link/ControllerInterface.h"
+#include "link/Link.h"
+#include "modules/ModuleCommand.h"
+#include "tests/LineSpeed.h"
+
+#include <CLI/CLI.hpp>
 #include <QCoreApplication>
 
-#include <cstdio>
+#include <algorithm>
+#include <array>
+#include <climits>
 #include <string>
 
 namespace {
 
-constexpr int ExitOk = 0;
-constexpr int ExitCommandError = 1;
-constexpr int ExitConnectError = 2;
-constexpr int ExitUsage = 64;
+using namespace ct;
 
-const char* const kUsage =
-    "usage: controller-cli (--net IP:PORT | --com PORT [--settings SETTINGS])\n"
-    "                      [--framing crc|xor|xor-etx] send TEXT\n"
-    "\n"
-    "Sends TEXT (for example 0001AS: the controller's four-character ID, a\n"
-    "command code and its parameters) as one request and prints the reply frame\n"
-    "from its start byte through CR on one line: bytes 0x20-0x7E as they are\n"
-    "(a backslash as \\\\), every other byte as \\xHH.\n"
-    "\n"
-    "  --net IP:PORT        TCP to a dotted IPv4 address, e.g. 127.0.0.1:5001\n"
-    "  --com PORT           serial port by name: COM3, ttyUSB0 or a path such as\n"
-    "                       /dev/pts/4\n"
-    "  --settings SETTINGS  serial line as rate,parity,data bits,stop bits\n"
-    "                       (default \"115200,n,8,1\"); a string that cannot be\n"
-    "                       parsed leaves the port's own settings\n"
-    "  --framing MODE       crc (default; every controller command), xor or\n"
-    "                       xor-etx (the boot loaders)\n"
-    "  --help               this text\n"
-    "\n"
-    "Exit status: 0 reply printed; 1 \"Command error!\" (no reply in time or a\n"
-    "failed check); 2 \"Connect device error!\" (link not opened); 64 bad\n"
-    "arguments or a TEXT longer than the request takes (1493 characters in crc\n"
-    "framing, 1496 in xor framing).\n";
+const char* const kDescription =
+    "Runs one operation of the controller tool against the controller at --net or\n"
+    "--com and prints its result on standard output, one item a line; the\n"
+    "closing message (\"Command ok.\", \"Command error!\", \"Connect device error!\")\n"
+    "goes to standard error. `controller-cli SUB-COMMAND --help` tells more.";
 
-int Usage(const std::string& message)
+const char* const kFooter =
+    "Replies and reply fields are printed with bytes 0x20-0x7E as they are (a\n"
+    "backslash as \\\\) and every other byte as \\xHH. A TEXT that starts with '-'\n"
+    "goes after \"--\".\n"
+    "\n"
+    "Exit status:\n"
+    "  0   \"Command ok.\" (send: the reply printed; dido and poll also when\n"
+    "      stopped by SIGINT or SIGTERM)\n"
+    "  1   \"Command error!\": no reply in time, a failed check or a reply of\n"
+    "      the wrong length\n"
+    "  2   \"Connect device error!\": the link was not opened (connect: the\n"
+    "      controller did not answer at ID N)\n"
+    "  64  bad arguments, or a command text longer than one request takes (1493\n"
+    "      characters in crc framing, 1496 in xor framing); nothing is opened\n"
+    "      or sent then";
+
+bool ParseOutputs(const std::string& list, std::array<bool, 4>& checked)
 {
-    if (!message.empty())
-        std::fprintf(stderr, "controller-cli: %s\n", message.c_str());
-    std::fputs(kUsage, stderr);
-    return ExitUsage;
+    checked.fill(false);
+    std::size_t from = 0;
+    while (from <= list.size() && !list.empty()) {
+        const std::size_t comma = std::min(list.find(',', from), list.size());
+        const std::string item = list.substr(from, comma - from);
+        if (item.size() != 1 || item[0] < '1' || item[0] > '4')
+            return false;
+        checked[static_cast<std::size_t>(item[0] - '1')] = true;
+        from = comma + 1;
+    }
+    return true;
 }
+
+const CLI::Validator DeviceIdCheck(
+    [](std::string& id) -> std::string {
+        if (id.size() != 4)
+            return "the ID must be exactly 4 characters, e.g. 0001";
+        for (char c : id) {
+            if (c < 0x20 || c > 0x7E)
+                return "the ID must be 4 printable characters";
+        }
+        return {};
+    },
+    "4 CHARACTERS");
+
+const CLI::Validator OutputsCheck(
+    [](std::string& list) -> std::string {
+        std::array<bool, 4> checked{};
+        return ParseOutputs(list, checked) ? std::string() : "give outputs 1-4 separated by commas, e.g. 1,3";
+    },
+    "LIST OF 1-4");
+
+const CLI::Validator ModuleTypeCheck(
+    [](std::string& type) -> std::string {
+        return modules::ModuleTypeIndex(type) ? std::string()
+                                              : "unknown module type '" + type + "' (A, B, H, I, J, E or a name)";
+    },
+    "TYPE");
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    using namespace ct::link;
+    using link::Framing;
+
+    CLI::App app{kDescription, "controller-cli"};
+    app.footer(kFooter);
+    app.require_subcommand(1);
+    // The global options may also follow the sub-command.
+    app.fallthrough();
 
     std::string net;
     std::string com;
-    std::string settings = DefaultComBaudRate;
-    bool settingsGiven = false;
-    Framing framing = Framing::Crc;
-    std::string text;
-    bool haveText = false;
+    std::string serialSettings = link::DefaultComBaudRate;
+    std::string framingName = "crc";
+    std::string deviceId = "0000";
+    CLI::Option* netOption =
+        app.add_option("--net", net, "TCP to a dotted IPv4 address and port, e.g. 127.0.0.1:5001")
+            ->type_name("IP:PORT");
+    CLI::Option* comOption =
+        app.add_option("--com", com, "serial port by name: COM3, ttyUSB0 or a path such as /dev/pts/4")
+            ->type_name("PORT");
+    netOption->excludes(comOption);
+    app.add_option("--settings", serialSettings,
+                   "serial line as rate,parity,data bits,stop bits (default \"115200,n,8,1\"); a string "
+                   "that cannot be parsed leaves the port's own settings; --com only")
+        ->type_name("SETTINGS")
+        ->needs(comOption);
+    CLI::Option* framingOption =
+        app.add_option("--framing", framingName,
+                       "send only: crc (default; every controller command), xor or xor-etx (the boot loaders)")
+            ->type_name("MODE")
+            ->check(CLI::IsMember({"crc", "xor", "xor-etx"}));
+    app.add_option("--id", deviceId,
+                   "the DeviceID: exactly the 4 characters that prefix the command texts (default 0000, "
+                   "as the window before Connect); not used by send and connect")
+        ->type_name("ID")
+        ->check(DeviceIdCheck);
 
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= argc)
-                return false;
-            out = argv[++i];
-            return true;
-        };
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
-            return ExitOk;
-        } else if (arg == "--net") {
-            if (!value(net))
-                return Usage("--net needs IP:PORT");
-        } else if (arg == "--com") {
-            if (!value(com))
-                return Usage("--com needs a port name");
-        } else if (arg == "--settings") {
-            if (!value(settings))
-                return Usage("--settings needs a value");
-            settingsGiven = true;
-        } else if (arg == "--framing") {
-            std::string mode;
-            if (!value(mode))
-                return Usage("--framing needs crc, xor or xor-etx");
-            if (mode == "crc")
-                framing = Framing::Crc;
-            else if (mode == "xor")
-                framing = Framing::Xor;
-            else if (mode == "xor-etx")
-                framing = Framing::XorEtx;
-            else
-                return Usage("unknown framing '" + mode + "'");
-        } else if (arg == "send") {
-            if (i + 1 >= argc)
-                return Usage("send needs a command text");
-            text = argv[++i];
-            haveText = true;
-            if (i + 1 < argc)
-                return Usage("unexpected argument after the command text: '" + std::string(argv[i + 1]) + "'");
-        } else {
-            return Usage("unknown argument '" + arg + "'");
-        }
+    std::string text;
+
+    CLI::App* send = app.add_subcommand("send", "send TEXT as one request and print the reply frame");
+    send->add_option("TEXT", text,
+                     "the whole command text, e.g. 0001AS: the controller's ID, a command code and its "
+                     "parameters; the reply is printed from its start byte through CR")
+        ->required();
+
+    int at = 0;
+    CLI::App* connect = app.add_subcommand(
+        "connect", "address the controller at ID N as the window's Connect does (three attempts) and "
+                   "print the version panel's text, then the serial panel's (empty when not read)");
+    connect->add_option("--at", at, "the ID addressed, 0-9999 (default 0)")->check(CLI::Range(0, 9999));
+
+    CLI::App* setTime = app.add_subcommand(
+        "set-time", "write the PC's local date and time into the controller and print the 14 digits sent");
+
+    int alarmNumber = 0;
+    CLI::App* alarm = app.add_subcommand("alarm", "alarm test: send alarm N, 0 (alarm off) to 6");
+    alarm->add_option("N", alarmNumber, "the alarm, 0-6")->required()->check(CLI::Range(0, ct::link::cmd::AlarmCount - 1));
+
+    CLI::App* factoryReset = app.add_subcommand("factory-reset", "reset the controller to its factory settings");
+    CLI::App* reboot = app.add_subcommand("reboot", "restart the controller (nothing waits for it to return)");
+
+    std::string outputs;
+    int didoCycles = 0;
+    CLI::App* dido = app.add_subcommand(
+        "dido", "DIDO test: each cycle commands the checked outputs and reads the inputs; prints the eight "
+                "input characters (DI1 first, 1 active) of each accepted reply on a line; ends after --cycles "
+                "or at SIGINT/SIGTERM, always with the outputs released (\"JD\")");
+    dido->add_option("--outputs", outputs, "the outputs 1-4 whose boxes count as checked, e.g. 1,3 (default none)")
+        ->check(OutputsCheck);
+    dido->add_option("--cycles", didoCycles, "stop after N cycles, N >= 1 (default: run until a signal)")
+        ->check(CLI::Range(1, INT_MAX));
+
+    int pollCycles = 0;
+    CLI::App* poll = app.add_subcommand(
+        "poll", "event polling: prints each record as \"[tag] yyyy/mm/dd  hh:nn:ss (code) [value]\" on a line "
+                "before acknowledging it; ends like dido");
+    poll->add_option("--cycles", pollCycles, "stop after N cycles, N >= 1 (default: run until a signal)")
+        ->check(CLI::Range(1, INT_MAX));
+
+    std::string speedName;
+    CLI::App* setSpeed = app.add_subcommand(
+        "set-speed", "switch the controller's serial line to 19200,e,8,1 or 115200,n,8,1 and print the "
+                     "settings the tool uses from now on (unchanged when the switch was not acknowledged)");
+    setSpeed->add_option("RATE", speedName, "19200 or 115200")->required()->check(CLI::IsMember({"19200", "115200"}));
+
+    CLI::App* command = app.add_subcommand(
+        "command", "the console's controller command: send DeviceID + TEXT and print any checked reply as "
+                   "send does");
+    command->add_option("TEXT", text, "the command code and its parameters, e.g. AS")->required();
+
+    std::string moduleType;
+    std::string moduleId;
+    CLI::App* module = app.add_subcommand(
+        "module", "the console's module command: send DeviceID + \"DD\" + type letter + ID + TEXT to a module "
+                  "behind the controller and print any checked reply as send does");
+    module->add_option("TYPE", moduleType, "the type letter A, B, H, I, J or E, or the console's name of the type")
+        ->required()
+        ->check(ModuleTypeCheck);
+    module->add_option("ID", moduleId, "the module's ID, 1-8")
+        ->required()
+        ->check(CLI::IsMember({"1", "2", "3", "4", "5", "6", "7", "8"}));
+    module->add_option("TEXT", text, "the module's command text")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == 0)
+            return app.exit(e);  // --help
+        return cli::UsageError(std::string(e.what()) + "\nRun with --help for the usage.");
     }
 
     if (net.empty() == com.empty())
-        return Usage("give exactly one of --net and --com");
-    if (!haveText)
-        return Usage("missing 'send TEXT'");
-    if (settingsGiven && com.empty())
-        return Usage("--settings applies to --com only");
-    if (text.size() > MaxCommandLength(framing))
-        return Usage("command text of " + std::to_string(text.size()) + " characters is longer than the " +
-                     std::to_string(MaxCommandLength(framing)) + " the request takes");
+        return cli::UsageError("give exactly one of --net and --com");
+    if (framingOption->count() > 0 && !send->parsed())
+        return cli::UsageError("--framing applies to send only");
 
-    QCoreApplication app(argc, argv);
-    SteadyClock clock;
-    NoEventPump pump;
-    QtTransportFactory factory;
-    Link link(factory, clock, pump);
-
+    link::LinkSettings settings;
     if (!com.empty()) {
-        link.Settings.LinkType = LinkTypeCom;
-        link.Settings.ComPortName = com;
-        link.Settings.ComBaudRate = settings;
+        settings.LinkType = link::LinkTypeCom;
+        settings.ComPortName = com;
+        settings.ComBaudRate = serialSettings;
     } else {
         const auto colon = net.rfind(':');
         if (colon == std::string::npos || colon == 0 || colon + 1 == net.size())
-            return Usage("--net needs IP:PORT, e.g. 127.0.0.1:5001");
-        link.Settings.LinkType = LinkTypeNet;
-        link.Settings.NetIP = net.substr(0, colon);
-        link.Settings.NetPort = net.substr(colon + 1);
+            return cli::UsageError("--net needs IP:PORT, e.g. 127.0.0.1:5001");
+        settings.LinkType = link::LinkTypeNet;
+        settings.NetIP = net.substr(0, colon);
+        settings.NetPort = net.substr(colon + 1);
     }
 
-    if (!link.OpenLink()) {
-        std::fputs("Connect device error!\n", stderr);
-        return ExitConnectError;
+    const Framing framing = framingName == "xor" ? Framing::Xor
+                            : framingName == "xor-etx" ? Framing::XorEtx
+                                                       : Framing::Crc;
+    if (send->parsed() && text.size() > link::MaxCommandLength(framing))
+        return cli::UsageError("command text of " + std::to_string(text.size()) + " characters is longer than the "
+                               + std::to_string(link::MaxCommandLength(framing)) + " the request takes");
+
+    QCoreApplication qtApp(argc, argv);
+
+    if (send->parsed())
+        return cli::RunSend(settings, framing, text);
+    if (connect->parsed())
+        return cli::RunConnect(settings, at);
+    if (setTime->parsed())
+        return cli::RunSetTime(settings, deviceId);
+    if (alarm->parsed())
+        return cli::RunAlarm(settings, deviceId, alarmNumber);
+    if (factoryReset->parsed())
+        return cli::RunFactoryReset(settings, deviceId);
+    if (reboot->parsed())
+        return cli::RunReboot(settings, deviceId);
+    if (dido->parsed()) {
+        std::array<bool, 4> checked{};
+        ParseOutputs(outputs, checked);
+        return cli::RunDido(settings, deviceId, checked, didoCycles);
     }
-    const bool ok = link.Transact(framing, text);
-    link.CloseLink();
-    if (!ok) {
-        std::fputs("Command error!\n", stderr);
-        return ExitCommandError;
-    }
-    std::printf("%s\n", EscapeBytes(link.ReplyText()).c_str());
-    return ExitOk;
+    if (poll->parsed())
+        return cli::RunPoll(settings, deviceId, pollCycles);
+    if (setSpeed->parsed())
+        return cli::RunSetSpeed(settings, deviceId,
+                                speedName == "19200" ? tests::LineSpeed::Baud19200 : tests::LineSpeed::Baud115200,
+                                serialSettings);
+    if (command->parsed())
+        return cli::RunCommand(settings, deviceId, text);
+    return cli::RunModule(settings, deviceId, *modules::ModuleTypeIndex(moduleType), moduleId, text);
 }

@@ -1,0 +1,61 @@
+// controller-cli's sub-commands after their arguments were checked: each
+// runs one operation of the window against the link settings given, prints
+// what the window would show of its result on standard output, reports the
+// window's closing message on standard error and returns the exit status.
+//
+// Exit statuses: 0 "Command ok." (also a continuous test stopped by a cycle
+// count or a signal), 1 "Command error!", 2 "Connect device error!", 64 a
+// command text that does not fit one request (nothing opened or sent).
+#pragma once
+
+#include "link/FrameCodec.h"
+#include "link/Link.h"
+#include "tests/LineSpeed.h"
+
+#include <array>
+#include <string>
+
+namespace ct::cli {
+
+inline constexpr int ExitOk = 0;
+inline constexpr int ExitCommandError = 1;
+inline constexpr int ExitConnectError = 2;
+inline constexpr int ExitUsage = 64;
+
+// Prints "controller-cli: message" on standard error; returns ExitUsage.
+int UsageError(const std::string& message);
+
+// One request as typed, in any framing, and its reply escaped on one line.
+int RunSend(const link::LinkSettings& settings, link::Framing framing, const std::string& text);
+
+// The window's Connect with the ID scroll bar at `at` (0..9999); prints the
+// version panel's and then the serial panel's text once the controller
+// answered the connect.
+int RunConnect(const link::LinkSettings& settings, int at);
+
+// Prints the fourteen digits once they went out.
+int RunSetTime(const link::LinkSettings& settings, const std::string& deviceId);
+int RunAlarm(const link::LinkSettings& settings, const std::string& deviceId, int alarmNumber);
+int RunFactoryReset(const link::LinkSettings& settings, const std::string& deviceId);
+int RunReboot(const link::LinkSettings& settings, const std::string& deviceId);
+
+// Until `cycles` rounds of the loop ran (0: no limit) or SIGINT or SIGTERM
+// came; then "JD" as the window's stop sends it. One line per accepted "DG0"
+// reply.
+int RunDido(const link::LinkSettings& settings, const std::string& deviceId,
+            const std::array<bool, 4>& outputsChecked, int cycles);
+// Ends like RunDido. One line per record, written out before its "IB".
+int RunPoll(const link::LinkSettings& settings, const std::string& deviceId, int cycles);
+
+// Prints the serial settings the tool uses from now on: the new line's after
+// an acknowledged switch, `currentSettings` otherwise.
+int RunSetSpeed(const link::LinkSettings& settings, const std::string& deviceId, tests::LineSpeed speed,
+                const std::string& currentSettings);
+
+// The console's controller and module commands; the reply printed as RunSend
+// prints it.
+int RunCommand(const link::LinkSettings& settings, const std::string& deviceId, const std::string& typed);
+int RunModule(const link::LinkSettings& settings, const std::string& deviceId, int typeIndex,
+              const std::string& moduleId, const std::string& typed);
+
+}  // namespace ct::cli
