@@ -5,10 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <vector>
+
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -39,22 +48,75 @@ std::string ReadFile(const std::string& path)
     return text;
 }
 
+using namespace std::chrono_literals;
+
+// The executable started through the shell (so that the tests can quote
+// arguments), which exec's it: the pid is the tool's own, for signals.
+struct CliProcess {
+    pid_t pid = -1;
+    int outFd = -1;
+    std::string errPath;
+};
+
+CliProcess StartCli(const std::string& args)
+{
+    CliProcess p;
+    p.errPath = ::testing::TempDir() + "cli_stderr_" + std::to_string(::getpid()) + ".txt";
+    const std::string command = "exec " + std::string(CT_CLI_PATH) + " " + args + " 2>" + Quote(p.errPath);
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return p;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addclose(&actions, fds[1]);
+    const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+    if (::posix_spawn(&p.pid, "/bin/sh", &actions, nullptr, const_cast<char* const*>(argv), environ) != 0)
+        p.pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    p.outFd = fds[0];
+    return p;
+}
+
+CliRun FinishCli(CliProcess& p)
+{
+    CliRun r;
+    std::array<char, 4096> buf;
+    ssize_t n;
+    while ((n = ::read(p.outFd, buf.data(), buf.size())) > 0 || (n < 0 && errno == EINTR)) {
+        if (n > 0)
+            r.out.append(buf.data(), static_cast<std::size_t>(n));
+    }
+    ::close(p.outFd);
+    int raw = 0;
+    if (p.pid > 0 && ::waitpid(p.pid, &raw, 0) == p.pid)
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.err = ReadFile(p.errPath);
+    return r;
+}
+
 CliRun Cli(const std::string& args)
 {
-    const std::string errPath = ::testing::TempDir() + "cli_stderr.txt";
-    const std::string command = std::string(CT_CLI_PATH) + " " + args + " 2>" + Quote(errPath);
-    CliRun r;
-    FILE* p = ::popen(command.c_str(), "r");
-    if (!p)
-        return r;
-    std::array<char, 4096> buf;
-    std::size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
-        r.out.append(buf.data(), n);
-    const int raw = ::pclose(p);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.err = ReadFile(errPath);
-    return r;
+    CliProcess p = StartCli(args);
+    return FinishCli(p);
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t from = 0;
+    while (from < text.size()) {
+        const std::size_t end = text.find('\n', from);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(from) + "<no newline>");
+            break;
+        }
+        lines.push_back(text.substr(from, end - from));
+        from = end + 1;
+    }
+    return lines;
 }
 
 class CliTest : public ::testing::Test {
@@ -128,4 +190,219 @@ TEST_F(CliTest, help_explainsEveryOptionAndExits0)
     EXPECT_EQ(0, r.status);
     for (const char* option : {"--net", "--com", "--settings", "--framing", "send"})
         EXPECT_NE(std::string::npos, r.out.find(option)) << option;
+}
+
+namespace {
+
+const std::string kRecordLine = "[1] 2024/03/01  07:59:59 (0012) [12345]";
+
+struct SubCommandCase {
+    const char* name;
+    std::string args;  // after --net
+    int status;
+    std::vector<std::string> out;
+    std::vector<std::string> heard;
+    std::function<void(ct::sim::ControllerSim&)> prepare = nullptr;
+};
+
+std::ostream& operator<<(std::ostream& os, const SubCommandCase& c)
+{
+    return os << c.name;
+}
+
+const SubCommandCase kSubCommandCases[] = {
+    {"alarm", "--id 0001 alarm 6", 0, {}, {"0001JF6"}},
+    {"alarmOff_idAfterSubCommand", "alarm 0 --id 0001", 0, {}, {"0001JF0"}},
+    {"factoryReset", "--id 0001 factory-reset", 0, {}, {"0001AR01"}},
+    {"reboot", "--id 0001 reboot", 0, {}, {"0001AR00"}},
+    // Addressed to another controller: nothing answers, nothing else is sent.
+    {"alarm_defaultIdNotAnswered", "alarm 1", 1, {}, {"0000JF1"}},
+    {"connect", "connect --at 1", 0, {"KX410NT4-SG4  0520", "S/N:16030001   ID:0001"},
+     {"0001AC", "0001DB", "0001AS"}},
+    // "AC" is answered under the controller's own ID, which is adopted.
+    {"connect_otherIdAdopted", "--id 0042 connect --at 7", 0, {"KX410NT4-SG4  0520", "S/N:16030001   ID:0001"},
+     {"0007AC", "0001DB", "0001AS"}},
+    {"dido_twoOutputsTwoCycles", "--id 0001 dido --outputs 1,3 --cycles 2", 0, {"10100101", "10100101"},
+     {"0001JC00110002", "0001JC00310002", "0001DG0", "0001JC00110002", "0001JC00310002", "0001DG0", "0001JD"},
+     [](ct::sim::ControllerSim& sim) { sim.SetInputs("10100101"); }},
+    {"dido_noOutputsThreeCycles", "--id 0001 dido --cycles 3", 0, {"00000000", "00000000", "00000000"},
+     {"0001DG0", "0001DG0", "0001DG0", "0001JD"}},
+    // Rejected input replies print nothing; the test still ends with "JD" and 0.
+    {"dido_wrongLengthReplies", "--id 0001 dido --outputs 4 --cycles 1", 0, {}, {"0001JC00410002", "0001DG0", "0001JD"},
+     [](ct::sim::ControllerSim& sim) { sim.InjectFault({ct::sim::FaultKind::WrongLength, "DG0", -1, 1}); }},
+    {"poll_twoRecordsThreeCycles", "--id 0001 poll --cycles 3", 0, {kRecordLine, kRecordLine},
+     {"0001PI", "0001IB", "0001PI", "0001IB", "0001PI"},
+     [](ct::sim::ControllerSim& sim) {
+         sim.QueueRecord({});
+         sim.QueueRecord({});
+     }},
+    {"setSpeed_115200", "--id 0001 set-speed 115200", 0, {"115200,n,8,1"}, {"0001AE001400"}},
+    {"command", "--id 0001 command AS", 0, {"\\x030001AS16030001\\x04"}, {"0001AS"}},
+    {"module_byLetter", "--id 0001 module H 1 B", 0, {"\\x030001DDH1OK\\x04"}, {"0001DDH1B"}},
+    {"module_byConsoleName", "--id 0001 module KXRB5/KX77 1 B", 0, {"\\x030001DDH1OK\\x04"}, {"0001DDH1B"}},
+    {"module_lowerCaseLetter", "--id 0001 module h 1 S", 0, {"\\x030001DDH1S16030001\\x04"}, {"0001DDH1S"}},
+};
+
+class CliSubCommandTest : public CliTest, public ::testing::WithParamInterface<SubCommandCase> {};
+
+}  // namespace
+
+TEST_P(CliSubCommandTest, subCommand_againstController_exitStatusOutputAndCommandsHeard)
+{
+    const SubCommandCase& c = GetParam();
+    if (c.prepare)
+        c.prepare(sim);
+    const CliRun r = Cli(net + " " + c.args);
+    EXPECT_EQ(c.status, r.status) << r.err;
+    std::vector<std::string> out = Lines(r.out);
+    // Replies end in their CRC characters and the CR: compared up to the EOT.
+    for (std::string& line : out) {
+        const auto eot = line.find("\\x04");
+        if (eot != std::string::npos && line.size() == eot + 4 + 4 + 4)
+            line.resize(eot + 4);
+    }
+    EXPECT_EQ(c.out, out);
+    EXPECT_EQ(c.heard, sim.Commands());
+    EXPECT_EQ(c.status == 0 ? "Command ok.\n" : "Command error!\n", r.err);
+}
+
+INSTANTIATE_TEST_SUITE_P(SubCommands, CliSubCommandTest, ::testing::ValuesIn(kSubCommandCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CliTest, command_printsTheReplyExactlyAsSendDoes)
+{
+    const CliRun sent = Cli(net + " send 0001DDH1S");
+    const CliRun typed = Cli(net + " --id 0001 module H 1 S");
+    EXPECT_EQ(0, typed.status);
+    EXPECT_EQ(sent.out, typed.out);
+    const CliRun command = Cli(net + " --id 0001 command DDH1S");
+    EXPECT_EQ(sent.out, command.out);
+}
+
+TEST_F(CliTest, setTime_printsTheFourteenDigitsTheControllerHeard)
+{
+    const CliRun r = Cli(net + " --id 0001 set-time");
+    EXPECT_EQ(0, r.status) << r.err;
+    const std::vector<std::string> heard = sim.Commands();
+    ASSERT_EQ(1u, heard.size());
+    ASSERT_EQ("0001AA", heard[0].substr(0, 6));
+    const std::string digits = heard[0].substr(6);
+    EXPECT_EQ(14u, digits.size());
+    EXPECT_EQ(std::string::npos, digits.find_first_not_of("0123456789"));
+    EXPECT_EQ(digits + "\n", r.out);
+}
+
+TEST_F(CliTest, setSpeed_acknowledged_printsNewSettingsAndSwitchesController)
+{
+    const CliRun r = Cli(net + " --id 0001 set-speed 19200");
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ("19200,e,8,1\n", r.out);
+    EXPECT_EQ(std::vector<std::string>{"0001AE001002"}, sim.Commands());
+    EXPECT_EQ("19200,e,8,1", sim.Config().line);
+}
+
+TEST_F(CliTest, setSpeed_notAcknowledged_printsUnchangedSettingsAndExits1)
+{
+    sim.InjectFault({ct::sim::FaultKind::WrongLength, "AE", 1, 1});
+    const CliRun r = Cli(net + " --id 0001 set-speed 19200");
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("115200,n,8,1\n", r.out);
+    EXPECT_EQ("Command error!\n", r.err);
+}
+
+TEST_F(CliTest, silentController_subCommandsExit1)
+{
+    sim.InjectFault({ct::sim::FaultKind::NoAnswer, "JF", 1});
+    CliRun r = Cli(net + " --id 0001 alarm 2");
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("Command error!\n", r.err);
+    EXPECT_EQ("", r.out);
+
+    // Connected but not identified: both panels empty, "Command error!".
+    sim.InjectFault({ct::sim::FaultKind::NoAnswer, "DB", 1});
+    r = Cli(net + " connect --at 1");
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("\n\n", r.out);
+    EXPECT_EQ((std::vector<std::string>{"0001JF2", "0001AC", "0001DB"}), sim.Commands());
+}
+
+TEST_F(CliTest, refusedConnection_subCommandsExit2AndPrintNothing)
+{
+    std::uint16_t closedPort = 0;
+    {
+        ct::sim::ControllerSim gone;
+        ASSERT_TRUE(gone.ListenTcp("127.0.0.1", 0));
+        closedPort = gone.TcpPort();
+    }
+    const std::string target = "--net 127.0.0.1:" + std::to_string(closedPort) + " --id 0001 ";
+    for (const char* args : {"alarm 1", "connect", "dido --cycles 1", "poll", "set-time", "command AS",
+                             "module H 1 S"}) {
+        const CliRun r = Cli(target + args);
+        EXPECT_EQ(2, r.status) << args;
+        EXPECT_EQ("Connect device error!\n", r.err) << args;
+        EXPECT_EQ("", r.out) << args;
+    }
+    // set-speed still tells which settings are in use.
+    const CliRun r = Cli(target + "set-speed 19200");
+    EXPECT_EQ(2, r.status);
+    EXPECT_EQ("115200,n,8,1\n", r.out);
+}
+
+TEST_F(CliTest, subCommandBadArguments_exit64AndSendNothing)
+{
+    const std::string longText(ct::link::MaxCrcCommandLength - 4 + 1, 'A');
+    const std::string longModuleText(ct::link::MaxCrcCommandLength - 8 + 1, 'A');
+    for (const std::string& args :
+         {std::string("alarm 7"), std::string("alarm -1"), std::string("alarm x"), std::string("alarm"),
+          std::string("alarm 1 2"), std::string("module Z 1 X"), std::string("module H 9 X"),
+          std::string("module H 0 X"), std::string("module H 1"), std::string("dido --cycles 0"),
+          std::string("dido --cycles -2"), std::string("dido --outputs 5"), std::string("dido --outputs 1,,3"),
+          std::string("poll --cycles 0"), std::string("set-speed 9600"), std::string("frobnicate"),
+          std::string("--id 001 alarm 1"), std::string("--id 00001 alarm 1"), std::string("connect --at 10000"),
+          std::string("connect --at -1"), std::string("--framing xor alarm 1"), std::string("reboot now"),
+          std::string("command ") + longText, std::string("module H 1 ") + longModuleText}) {
+        const CliRun r = Cli(net + " " + args);
+        EXPECT_EQ(64, r.status) << args.substr(0, 80);
+        EXPECT_FALSE(r.err.empty()) << args.substr(0, 80);
+        EXPECT_EQ("", r.out) << args.substr(0, 80);
+    }
+    EXPECT_TRUE(sim.Commands().empty());
+}
+
+TEST_F(CliTest, subCommandHelp_exits0)
+{
+    for (const char* sub : {"send", "connect", "set-time", "alarm", "factory-reset", "reboot", "dido", "poll",
+                            "set-speed", "command", "module"}) {
+        const CliRun r = Cli(std::string(sub) + " --help");
+        EXPECT_EQ(0, r.status) << sub;
+        EXPECT_NE(std::string::npos, r.out.find(std::string("controller-cli ") + sub)) << sub;
+        EXPECT_NE(std::string::npos, r.out.find("Exit status")) << sub;
+    }
+}
+
+TEST_F(CliTest, continuousTest_signal_endsTheWindowsWayAndExits0)
+{
+    struct SignalCase {
+        const char* args;
+        int signal;
+        const char* lastHeard;
+    };
+    for (const SignalCase& c : {SignalCase{"--id 0001 dido --outputs 2", SIGTERM, "0001JD"},
+                                SignalCase{"--id 0001 poll", SIGINT, "0001PI"}}) {
+        sim.ClearCommands();
+        CliProcess p = StartCli(net + " " + c.args);
+        ASSERT_GT(p.pid, 0);
+        EXPECT_TRUE(sim.WaitForCommands(4, 10s)) << c.args;
+        ::kill(p.pid, c.signal);
+        const CliRun r = FinishCli(p);
+        EXPECT_EQ(0, r.status) << c.args << r.err;
+        EXPECT_EQ("Command ok.\n", r.err) << c.args;
+        const std::vector<std::string> heard = sim.Commands();
+        EXPECT_EQ(c.lastHeard, heard.back()) << c.args;
+        if (c.signal == SIGTERM) {
+            const auto reads = std::count(heard.begin(), heard.end(), "0001DG0");
+            EXPECT_EQ(static_cast<std::size_t>(reads), Lines(r.out).size());
+            EXPECT_EQ(1, std::count(heard.begin(), heard.end(), "0001JD"));
+        }
+    }
 }
