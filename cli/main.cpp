@@ -42,10 +42,31 @@ namespace {
 using namespace ct;
 
 const char* const kDescription =
-    "Runs one operation of the controller tool against the controller at --net or\n"
-    "--com and prints its result on standard output, one item a line; the\n"
-    "closing message (\"Command ok.\", \"Command error!\", \"Connect device error!\")\n"
-    "goes to standard error. `controller-cli SUB-COMMAND --help` tells more.";
+    "controller-cli (--net IP:PORT | --com PORT [--settings SETTINGS]) [--id ID]\n"
+    "               SUB-COMMAND [ARGUMENTS]\n"
+    "\n"
+    "  send [--framing MODE] TEXT          one request, its reply frame printed\n"
+    "  connect [--at N]                    version panel line, serial panel line\n"
+    "  set-time                            the 14 digits sent\n"
+    "  alarm N                             N 0 (alarm off) to 6\n"
+    "  factory-reset\n"
+    "  reboot\n"
+    "  dido [--outputs LIST] [--cycles N]  the 8 inputs of each cycle\n"
+    "  poll [--cycles N]                   each record\n"
+    "  set-speed 19200|115200              the serial settings now in use\n"
+    "  command TEXT                        the reply to DeviceID + TEXT\n"
+    "  module TYPE ID TEXT                 the module's reply\n"
+    "\n"
+    "Runs one operation of the controller tool and prints its result on standard\n"
+    "output, one item a line; the closing message (\"Command ok.\", \"Command\n"
+    "error!\", \"Connect device error!\"; send: only the last two) goes to standard\n"
+    "error. The global options may also follow the sub-command.\n"
+    "`controller-cli SUB-COMMAND --help` tells more.";
+
+const char* const kGlobalOptions =
+    "Global options: --net IP:PORT or --com PORT [--settings SETTINGS], and --id ID,\n"
+    "the 4 characters that prefix the command texts (default 0000); see\n"
+    "controller-cli --help.";
 
 const char* const kFooter =
     "Replies and reply fields are printed with bytes 0x20-0x7E as they are (a\n"
@@ -175,6 +196,7 @@ int main(int argc, char** argv)
                 "input characters (DI1 first, 1 active) of each accepted reply on a line; ends after --cycles "
                 "or at SIGINT/SIGTERM, always with the outputs released (\"JD\")");
     dido->add_option("--outputs", outputs, "the outputs 1-4 whose boxes count as checked, e.g. 1,3 (default none)")
+        ->type_name("LIST")
         ->check(OutputsCheck);
     dido->add_option("--cycles", didoCycles, "stop after N cycles, N >= 1 (default: run until a signal)")
         ->check(CLI::Range(1, INT_MAX));
@@ -209,6 +231,9 @@ int main(int argc, char** argv)
         ->required()
         ->check(CLI::IsMember({"1", "2", "3", "4", "5", "6", "7", "8"}));
     module->add_option("TEXT", text, "the module's command text")->required();
+
+    for (CLI::App* sub : app.get_subcommands({}))
+        sub->footer(std::string(kGlobalOptions) + "\n\n" + kFooter);
 
     try {
         app.parse(argc, argv);
