@@ -32,7 +32,6 @@
 #include <CLI/CLI.hpp>
 #include <QCoreApplication>
 
-#include <algorithm>
 #include <array>
 #include <climits>
 #include <string>
@@ -84,19 +83,23 @@ const char* const kFooter =
     "      characters in crc framing, 1496 in xor framing); nothing is opened\n"
     "      or sent then";
 
+// "1,3": the outputs whose boxes count as checked; "" none.
 bool ParseOutputs(const std::string& list, std::array<bool, 4>& checked)
 {
     checked.fill(false);
+    if (list.empty())
+        return true;
     std::size_t from = 0;
-    while (from <= list.size() && !list.empty()) {
-        const std::size_t comma = std::min(list.find(',', from), list.size());
-        const std::string item = list.substr(from, comma - from);
+    for (;;) {
+        const std::size_t comma = list.find(',', from);
+        const std::string item = list.substr(from, comma == std::string::npos ? comma : comma - from);
         if (item.size() != 1 || item[0] < '1' || item[0] > '4')
             return false;
         checked[static_cast<std::size_t>(item[0] - '1')] = true;
+        if (comma == std::string::npos)
+            return true;
         from = comma + 1;
     }
-    return true;
 }
 
 const CLI::Validator DeviceIdCheck(
