@@ -406,3 +406,25 @@ TEST_F(CliTest, continuousTest_signal_endsTheWindowsWayAndExits0)
         }
     }
 }
+
+TEST(CliSerialTest, setSpeedOverTerminal_laterCommandsNeedTheNewSettings)
+{
+    ct::sim::ControllerSim sim;
+    ASSERT_TRUE(sim.OpenPty());
+    sim.Start();
+    const std::string port = "--com " + sim.PtyPath() + " --id 0001 ";
+
+    CliRun r = Cli(port + "--settings 115200,n,8,1 set-speed 19200");
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ("19200,e,8,1\n", r.out);
+    EXPECT_EQ("19200,e,8,1", sim.Config().line);
+
+    // Still at the old speed: not heard, and the settings given are reported.
+    r = Cli(port + "--settings 115200,n,8,1 set-speed 115200");
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("115200,n,8,1\n", r.out);
+
+    r = Cli(port + "--settings 19200,e,8,1 alarm 3");
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ((std::vector<std::string>{"0001AE001002", "0001JF3"}), sim.Commands());
+}
