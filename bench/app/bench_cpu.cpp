@@ -267,7 +267,7 @@ int DidoWindow(int ms, const std::string& path, const SilentController& controll
     });
     QTimer::singleShot(ms, Qt::PreciseTimer, [&] {
         stopped = Sample::Now();
-        wasRunning = window.TestRunning();
+        wasRunning = window.Busy();
         window.btnDIDO->click();
     });
     QCoreApplication::exec();
