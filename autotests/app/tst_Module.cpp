@@ -648,7 +648,7 @@ void tst_Module::enter_withFocus_startsConnectOrPressesFocusedButton_data()
     QTest::newRow("edit field") << "edPort" << true;
     QTest::newRow("drop-down") << "cmbAlarm" << true;
     QTest::newRow("Connect itself") << "btnConnect" << true;
-    QTest::newRow("another button") << "btnDIDO" << false;
+    QTest::newRow("another button") << "btn19200" << false;
 }
 
 void tst_Module::enter_withFocus_startsConnectOrPressesFocusedButton()

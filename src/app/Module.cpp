@@ -276,6 +276,8 @@ void TfrmModule::applyLanguage()
     btnAlarm->setText(text(AlarmTest));
     btnSet115200->setText(text(SetBaud115200));
     btnSet19200->setText(text(SetBaud19200));
+    if (testButton_)
+        testButton_->setText(text(CancelTest));
 
     pnMsg->setText(text(StartConnect));
 
@@ -356,6 +358,9 @@ void TfrmModule::closeEvent(QCloseEvent* event)
     // for as long as a dead host takes to refuse the connection.
     if (Busy()) {
         closePending_ = true;
+        // A continuous test ends its cycle, sends what ends it and closes
+        // the link; then the window closes.
+        test_.TestRunning = false;
         event->ignore();
         return;
     }

@@ -16,8 +16,14 @@
 #include "link/Link.h"
 #include "link/OperationFrame.h"
 #include "tests/Connect.h"
+#include "tests/ContinuousTest.h"
+#include "tests/LineSpeed.h"
+#include "tests/Operation.h"
+#include "tests/SetDateTime.h"
 
 #include <QMainWindow>
+
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -55,7 +61,10 @@ struct ModuleServices {
     SettingsStore& settings;
 };
 
-class TfrmModule final : public QMainWindow, public link::IStatusView, public tests::IConnectView {
+class TfrmModule final : public QMainWindow,
+                         public link::IStatusView,
+                         public tests::IConnectView,
+                         public tests::ITitleView {
     Q_OBJECT
 public:
     TfrmModule(const Catalogue& catalogue, const ModuleServices& services, QWidget* parent = nullptr);
@@ -83,6 +92,22 @@ public:
 
     // Re-labels the whole window in the current language.
     void applyLanguage();
+
+    // The continuous tests' stop flag: true while the DIDO or the polling
+    // loop runs.
+    bool TestRunning() const { return test_.TestRunning; }
+    // From the click that starts a continuous test to its last restored
+    // control.
+    bool TestActive() const { return test_.Active; }
+    // While a continuous test holds the link: its button says "Cancel test",
+    // every other device operation (Connect, every operation button, the
+    // firmware file item) is blocked, and only the pages that need no link
+    // of their own keep their tabs. LeaveTest undoes it all.
+    void EnterTest(QPushButton* button, int captionEntry);
+    void LeaveTest();
+
+    // tests::ITitleView
+    void ShowTitle(tests::Title title) override;
 
     // link::IStatusView
     void SetBusyCursor(bool busy) override;
@@ -363,6 +388,11 @@ private:
     void EnterPressed();
     // The active connection page's fields into `settings`.
     void CopyActivePage(link::LinkSettings& settings) const;
+    // What the status frame does not show: a command text refused as too long.
+    void ShowRefusal(tests::Outcome outcome);
+    void SelectLine(tests::LineSpeed speed);
+    // The console's reply into its receive field.
+    void ShowReplyIn(QLineEdit* field, const std::string& reply);
 
     const Catalogue& catalogue_;
     link::IClock& clock_;
@@ -372,6 +402,11 @@ private:
     link::OperationFrame frame_;
 
     tests::ControllerIdentity identity_;
+    tests::TestState test_;
+    tests::SystemLocalClock localClock_;
+    QPushButton* testButton_ = nullptr;
+    int testCaption_ = 0;
+    std::vector<QWidget*> blockedByTest_;
     QString firmwareFile_;
     QString languageName_;
     int languageIndex_ = LangEnglish;

@@ -61,6 +61,13 @@ void HidePage(QTabWidget* pages, QWidget* page)
     pages->tabBar()->setTabEnabled(index, false);
 }
 
+void ShowPage(QTabWidget* pages, QWidget* page)
+{
+    const int index = pages->indexOf(page);
+    pages->tabBar()->setTabEnabled(index, true);
+    pages->setTabVisible(index, true);
+}
+
 namespace {
 
 class TypedLength final : public QValidator {

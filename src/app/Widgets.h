@@ -35,6 +35,8 @@ private:
 // Ctrl+Tab, nor the arrow keys step onto it; only the program can make the
 // page current.
 void HidePage(QTabWidget* pages, QWidget* page);
+// Brings a hidden page's tab back within reach.
+void ShowPage(QTabWidget* pages, QWidget* page);
 
 // At most `limit` characters (0: any number) may be typed or pasted into
 // `edit`. A longer text that the program puts in with SetFieldText stays

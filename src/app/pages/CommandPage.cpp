@@ -2,6 +2,14 @@
 // controller, or wrapped for a module behind it, and the raw reply.
 #include "app/Module.h"
 #include "app/PageBuilder.h"
+#include "app/Widgets.h"
+#include "tests/CommandConsole.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include <string>
 
 namespace ct::app {
 
@@ -40,7 +48,45 @@ void TfrmModule::CreateCommandPage()
     });
 }
 
-void TfrmModule::btnCommandClick() {}
-void TfrmModule::btnModuleCommandClick() {}
+namespace {
+
+// Typed text goes out as 8-bit text, one byte per character.
+std::string ToBytes(const QString& text)
+{
+    const QByteArray bytes = text.toLatin1();
+    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
+}  // namespace
+
+void TfrmModule::btnCommandClick()
+{
+    const tests::Outcome outcome = tests::RunControllerCommand(
+        frame_, identity_.DeviceID, ToBytes(edCommandSend->text()),
+        [this](const std::string& reply) { ShowReplyIn(edCommandRecv, reply); });
+    if (outcome == tests::Outcome::CommandOk)
+        SaveLinkSettings();
+    ShowRefusal(outcome);
+}
+
+void TfrmModule::btnModuleCommandClick()
+{
+    const tests::Outcome outcome = tests::RunConsoleModuleCommand(
+        frame_, identity_.DeviceID, cmbModuleType->currentIndex(), ToBytes(cmbModuleId->currentText()),
+        ToBytes(edModuleCommandSend->text()),
+        [this](const std::string& reply) { ShowReplyIn(edModuleCommandRecv, reply); });
+    ShowRefusal(outcome);
+}
+
+void TfrmModule::ShowReplyIn(QLineEdit* field, const std::string& reply)
+{
+    SetFieldText(field, QString::fromLatin1(reply.data(), static_cast<qsizetype>(reply.size())));
+}
+
+void TfrmModule::ShowRefusal(tests::Outcome outcome)
+{
+    if (outcome == tests::Outcome::TooLong)
+        pnMsg->setText(text(txt::CommandTooLong));
+}
 
 }  // namespace ct::app

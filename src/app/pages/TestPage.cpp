@@ -4,9 +4,23 @@
 #include "app/Module.h"
 #include "app/PageBuilder.h"
 
+#include "app/Lamp.h"
+#include "app/Widgets.h"
+#include "link/ControllerInterface.h"
+#include "tests/AlarmResetReboot.h"
+#include "tests/DidoTest.h"
+#include "tests/LineSpeed.h"
+#include "tests/PollingTest.h"
+#include "tests/SetDateTime.h"
+
+#include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
-#include <QDateTime>
 #include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+
+#include <array>
 
 namespace ct::app {
 
@@ -65,18 +79,153 @@ void TfrmModule::CreateTestPage()
 
 void TfrmModule::tmrClockTimer()
 {
-    pnSetDate->setText(QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
+    const QLocale system = QLocale::system();
+    const std::string dateSeparator =
+        tests::FormatSeparator(system.dateFormat(QLocale::ShortFormat).toStdString(), "/");
+    const std::string timeSeparator =
+        tests::FormatSeparator(system.timeFormat(QLocale::ShortFormat).toStdString(), ":");
+    pnSetDate->setText(
+        QString::fromStdString(tests::ClockDisplayText(localClock_.Now(), dateSeparator, timeSeparator)));
 }
 
-// The operations of this page run inside the operation frame; they are
-// filled in one by one.
-void TfrmModule::btnDIDOClick() {}
-void TfrmModule::btnSetDateClick() {}
-void TfrmModule::btnAlarmClick() {}
-void TfrmModule::btnInitialClick() {}
-void TfrmModule::btnRebootClick() {}
-void TfrmModule::btnPoolingClick() {}
-void TfrmModule::btnSet19200Click() {}
-void TfrmModule::btnSet115200Click() {}
+namespace {
+
+QString FromBytes(const std::string& bytes)
+{
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+// The window as the views of the two continuous tests.
+class DidoView final : public tests::IDidoView {
+public:
+    explicit DidoView(TfrmModule& w) : w_(w) {}
+    void ShowTitle(tests::Title title) override { w_.ShowTitle(title); }
+    void EnterTest() override { w_.EnterTest(w_.btnDIDO, txt::DidoTest); }
+    void LeaveTest() override { w_.LeaveTest(); }
+    bool OutputChecked(int output) override { return Boxes()[output]->isChecked(); }
+    void ShowInputs(const std::string& states) override
+    {
+        for (int k = 0; k < link::cmd::InputCount; ++k)
+            Lamps()[k]->setColour(tests::InputActive(states[static_cast<std::size_t>(k)]) ? Yellow : White);
+    }
+    void ResetInputsAndOutputs() override
+    {
+        for (Lamp* lamp : Lamps())
+            lamp->setColour(White);
+        for (QCheckBox* box : Boxes())
+            box->setChecked(false);
+    }
+
+private:
+    std::array<Lamp*, link::cmd::InputCount> Lamps() const
+    {
+        return {w_.shDI1, w_.shDI2, w_.shDI3, w_.shDI4, w_.shDI5, w_.shDI6, w_.shDI7, w_.shDI8};
+    }
+    std::array<QCheckBox*, link::cmd::OutputCount> Boxes() const
+    {
+        return {w_.chkDO1, w_.chkDO2, w_.chkDO3, w_.chkDO4};
+    }
+    TfrmModule& w_;
+};
+
+class PollingView final : public tests::IPollingView {
+public:
+    explicit PollingView(TfrmModule& w) : w_(w) {}
+    void ShowTitle(tests::Title title) override { w_.ShowTitle(title); }
+    void EnterTest() override { w_.EnterTest(w_.btnPooling, txt::PoolingTest); }
+    void LeaveTest() override { w_.LeaveTest(); }
+    void ShowPollDate(const std::string& text) override { w_.pnPoolingDate->setText(FromBytes(text)); }
+    void ShowPollRecord(const std::string& text) override { w_.pnPoolingData->setText(FromBytes(text)); }
+
+private:
+    TfrmModule& w_;
+};
+
+}  // namespace
+
+void TfrmModule::EnterTest(QPushButton* button, int captionEntry)
+{
+    testButton_ = button;
+    testCaption_ = captionEntry;
+    button->setText(text(txt::CancelTest));
+    // The loop holds the link with the window in the user's hands: anything
+    // else that would open it is out of reach until the loop has ended.
+    for (QPushButton* other : findChildren<QPushButton*>()) {
+        if (other == button || other == btn19200 || other == btn115200 || !other->isEnabled())
+            continue;
+        other->setEnabled(false);
+        blockedByTest_.push_back(other);
+    }
+    mnuFirmwareFile->setEnabled(false);
+    for (QWidget* page : {tsFunction, tsCommand, tsFirmware})
+        HidePage(pcMain, page);
+}
+
+void TfrmModule::LeaveTest()
+{
+    for (QWidget* blocked : blockedByTest_)
+        blocked->setEnabled(true);
+    blockedByTest_.clear();
+    mnuFirmwareFile->setEnabled(true);
+    ShowPage(pcMain, tsCommand);
+    // The caption in the language of now, which may have changed meanwhile.
+    testButton_->setText(text(testCaption_));
+    testButton_ = nullptr;
+}
+
+void TfrmModule::ShowTitle(tests::Title title)
+{
+    static constexpr int Entries[] = {txt::SetDateTime,  txt::AlarmTest,     txt::SetFactory, txt::SetReboot,
+                                      txt::SetBaud19200, txt::SetBaud115200, txt::DidoTest};
+    pnMsg->setText(text(Entries[static_cast<int>(title)]));
+}
+
+void TfrmModule::btnDIDOClick()
+{
+    DidoView view(*this);
+    tests::ClickDidoTest(frame_, test_, identity_.DeviceID, view);
+}
+
+void TfrmModule::btnPoolingClick()
+{
+    PollingView view(*this);
+    tests::ClickPollingTest(frame_, test_, identity_.DeviceID, view);
+}
+
+void TfrmModule::btnSetDateClick()
+{
+    tests::RunSetDateTime(frame_, *this, localClock_, identity_.DeviceID);
+}
+
+void TfrmModule::btnAlarmClick()
+{
+    tests::RunAlarmTest(frame_, *this, identity_.DeviceID, cmbAlarm->currentIndex());
+}
+
+void TfrmModule::btnInitialClick()
+{
+    tests::RunFactoryReset(frame_, *this, identity_.DeviceID);
+}
+
+void TfrmModule::btnRebootClick()
+{
+    tests::RunReboot(frame_, *this, identity_.DeviceID);
+}
+
+void TfrmModule::btnSet19200Click()
+{
+    // The local side follows only once the controller has answered at the
+    // old speed and the link is closed.
+    if (tests::RunSetLineSpeed(frame_, *this, identity_.DeviceID, tests::LineSpeed::Baud19200)
+        == tests::Outcome::CommandOk)
+        SelectLine(tests::LineSpeed::Baud19200);
+}
+
+void TfrmModule::btnSet115200Click()
+{
+    if (tests::RunSetLineSpeed(frame_, *this, identity_.DeviceID, tests::LineSpeed::Baud115200)
+        == tests::Outcome::CommandOk)
+        SelectLine(tests::LineSpeed::Baud115200);
+}
 
 }  // namespace ct::app

@@ -120,7 +120,23 @@ void TfrmModule::ShowSerial(const std::string& text)
     pnSN->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 }
 
-void TfrmModule::btn19200Click() {}
-void TfrmModule::btn115200Click() {}
+void TfrmModule::btn19200Click()
+{
+    SelectLine(tests::LineSpeed::Baud19200);
+}
+
+void TfrmModule::btn115200Click()
+{
+    SelectLine(tests::LineSpeed::Baud115200);
+}
+
+void TfrmModule::SelectLine(tests::LineSpeed speed)
+{
+    // Positions of the two settings in the fixed list.
+    constexpr int Item19200 = 5;
+    constexpr int Item115200 = 10;
+    cmbBaudrate->setEditText(QString::fromLatin1(tests::LineSpeedSettings(speed)));
+    cmbBaudrate->setCurrentIndex(speed == tests::LineSpeed::Baud19200 ? Item19200 : Item115200);
+}
 
 }  // namespace ct::app
