@@ -89,6 +89,7 @@ public:
     void SetBusy(bool on) { frame_.SetBusy(on); }
     // True from the start of an operation to its end.
     bool Busy() const { return frame_.Running(); }
+    bool LinkOpen() const { return link_.IsOpen(); }
 
     // Re-labels the whole window in the current language.
     void applyLanguage();

@@ -1,0 +1,124 @@
+// The real window against the substitute controller, for widget tests: a
+// private settings file, a silent recording beeper, the real clock and event
+// pump, and a controller over TCP loopback or a pseudo-terminal. Also small
+// waits that spin the event loop until a condition holds.
+#pragma once
+
+#include "app/Catalogue.h"
+#include "app/Module.h"
+#include "app/QtEventPump.h"
+#include "app/SettingsStore.h"
+#include "link/Clock.h"
+#include "link/QtTransport.h"
+#include "sim/ControllerSim.h"
+#include "support/RecordingBeeper.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ct::testing {
+
+enum class Via { Tcp, Pty };
+
+class WindowRig {
+public:
+    WindowRig()
+        : store_(dir_.filePath(QStringLiteral("settings.ini"))),
+          window(std::make_unique<app::TfrmModule>(catalogue, app::ModuleServices{transports_, clock_, pump_,
+                                                                                  beeper, store_}))
+    {
+    }
+    ~WindowRig()
+    {
+        window.reset();
+        sim.reset();
+    }
+
+    bool Show()
+    {
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            return false;
+        window->activateWindow();
+        return QTest::qWaitForWindowActive(window.get());
+    }
+
+    // Starts a controller and points the window's active connection page at it.
+    bool StartSim(Via via, const sim::ControllerConfig& config = {})
+    {
+        sim = std::make_unique<sim::ControllerSim>(config);
+        if (via == Via::Tcp ? !sim->ListenTcp("127.0.0.1", 0) : !sim->OpenPty())
+            return false;
+        sim->Start();
+        if (via == Via::Tcp) {
+            window->pcPort->setCurrentWidget(window->tsNet);
+            window->edIP->setText(QStringLiteral("127.0.0.1"));
+            window->edPort->setText(QString::number(sim->TcpPort()));
+        } else {
+            window->pcPort->setCurrentWidget(window->tsCom);
+            window->cmbPort->setEditText(QString::fromStdString(sim->PtyPath()));
+        }
+        return true;
+    }
+
+    // A TCP port on which nothing listens.
+    void PointAtClosedPort()
+    {
+        window->pcPort->setCurrentWidget(window->tsNet);
+        window->edIP->setText(QStringLiteral("127.0.0.1"));
+        window->edPort->setText(QStringLiteral("1"));
+    }
+
+    std::vector<std::string> Commands() const { return sim ? sim->Commands() : std::vector<std::string>{}; }
+    QString Text(int entry) const { return catalogue.text(entry, window->LanguageIndex()); }
+    app::StoredSettings Stored() const { return app::SettingsStore(dir_.filePath(QStringLiteral("settings.ini"))).Load(); }
+
+    QTemporaryDir dir_;
+    app::Catalogue catalogue;
+    RecordingBeeper beeper;
+
+private:
+    app::SettingsStore store_;
+    link::QtTransportFactory transports_;
+    link::SteadyClock clock_;
+    app::QtEventPump pump_;
+
+public:
+    std::unique_ptr<app::TfrmModule> window;
+    std::unique_ptr<sim::ControllerSim> sim;
+};
+
+// Runs the event loop until `done` holds or `timeoutMs` has passed; true if
+// it holds. Generous limits: the machine may be loaded.
+inline bool SpinUntil(const std::function<bool()>& done, int timeoutMs = 10000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+// How many of the controller's command texts equal `text`.
+inline int CountOf(const std::vector<std::string>& commands, const std::string& text)
+{
+    int n = 0;
+    for (const std::string& c : commands)
+        n += c == text ? 1 : 0;
+    return n;
+}
+
+}  // namespace ct::testing
