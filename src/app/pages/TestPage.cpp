@@ -151,7 +151,9 @@ void TfrmModule::EnterTest(QPushButton* button, int captionEntry)
     // The loop holds the link with the window in the user's hands: anything
     // else that would open it is out of reach until the loop has ended.
     for (QPushButton* other : findChildren<QPushButton*>()) {
-        if (other == button || other == btn19200 || other == btn115200 || !other->isEnabled())
+        // The file dialog's own buttons are not the window's.
+        if (other == button || other == btn19200 || other == btn115200 || !other->isEnabled()
+            || other->window() != this)
             continue;
         other->setEnabled(false);
         blockedByTest_.push_back(other);
