@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -108,6 +109,8 @@ private slots:
     void console_tooLong_refusedBeforeAnythingIsOpened();
 
     void clock_ticks_showsPcTimeWithSeparators();
+
+    void screenshots_testRunningAndConsoleReply_written();
 
 private:
     std::unique_ptr<WindowRig> rig_;
@@ -649,6 +652,44 @@ void tst_TestPage::clock_ticks_showsPcTimeWithSeparators()
                                 .arg(QRegularExpression::escape(date), QRegularExpression::escape(time));
     QVERIFY2(QRegularExpression(pattern).match(w_->pnSetDate->text()).hasMatch(), qPrintable(w_->pnSetDate->text()));
     QCOMPARE(w_->pnSetDate->text().left(4), QString::number(QDate::currentDate().year()));
+}
+
+// --- Pictures ----------------------------------------------------------------------
+
+// screenshots/test-<language>.png: a DIDO test running with two inputs
+// active; screenshots/console-<language>.png: a reply in the console.
+void tst_TestPage::screenshots_testRunningAndConsoleReply_written()
+{
+    ct::sim::ControllerConfig config = AtId0000();
+    config.inputs = "10000001";
+    QVERIFY(rig_->StartSim(Via::Tcp, config));
+    const QDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/screenshots"));
+    QVERIFY(folder.mkpath(QStringLiteral(".")));
+    const struct {
+        QAction* item;
+        const char* name;
+    } languages[] = {{w_->mnuEnglish, "en"}, {w_->mnuSimplified, "zh-hans"}, {w_->mnuTraditional, "zh-hant"}};
+    for (const auto& language : languages) {
+        language.item->trigger();
+        w_->pcMain->setCurrentWidget(w_->tsTest);
+        w_->chkDO2->setChecked(true);
+        rig_->sim->ClearCommands();
+        bool saved = false;
+        Meanwhile grab([&] {
+            if (saved || CountOf(rig_->Commands(), "0000DG0") < 2)
+                return;
+            saved = true;
+            QVERIFY(w_->grab().save(folder.filePath(QStringLiteral("test-%1.png").arg(QLatin1String(language.name)))));
+            w_->btnDIDO->click();
+        });
+        w_->btnDIDO->click();
+        QVERIFY(saved);
+
+        w_->pcMain->setCurrentWidget(w_->tsCommand);
+        w_->edCommandSend->setText(QStringLiteral("AS"));
+        w_->btnCommand->click();
+        QVERIFY(w_->grab().save(folder.filePath(QStringLiteral("console-%1.png").arg(QLatin1String(language.name)))));
+    }
 }
 
 QTEST_MAIN(tst_TestPage)
