@@ -392,6 +392,8 @@ private:
     // What the status frame does not show: a command text refused as too long.
     void ShowRefusal(tests::Outcome outcome);
     void SelectLine(tests::LineSpeed speed);
+    // The module ID the G6 commands address.
+    int G6ModuleId() const;
     // The console's reply into its receive field.
     void ShowReplyIn(QLineEdit* field, const std::string& reply);
 
@@ -408,6 +410,7 @@ private:
     QPushButton* testButton_ = nullptr;
     int testCaption_ = 0;
     std::vector<QWidget*> blockedByTest_;
+    int g6ReportedId_ = 0;
     QString firmwareFile_;
     QString languageName_;
     int languageIndex_ = LangEnglish;

@@ -126,4 +126,15 @@ void SetFieldText(QLineEdit* edit, const QString& text)
         limit->Bypass(false);
 }
 
+std::string ToBytes(const QString& text)
+{
+    const QByteArray bytes = text.toLatin1();
+    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
+QString FromBytes(const std::string& bytes)
+{
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
 }  // namespace ct::app

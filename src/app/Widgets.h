@@ -10,6 +10,8 @@
 #include <QGroupBox>
 #include <QTabWidget>
 
+#include <string>
+
 class QLineEdit;
 
 namespace ct::app {
@@ -45,5 +47,9 @@ void LimitTypedLength(QLineEdit* edit, int limit);
 // The program's text into an edit field, whole, whatever its typed limit.
 // (QLineEdit::setText would cut it to the limit.)
 void SetFieldText(QLineEdit* edit, const QString& text);
+
+// The link carries 8-bit text: one byte per character both ways.
+std::string ToBytes(const QString& text);
+QString FromBytes(const std::string& bytes);
 
 }  // namespace ct::app

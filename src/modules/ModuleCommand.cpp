@@ -40,10 +40,7 @@ tests::Outcome RunModuleCommand(link::OperationFrame& frame, const std::string& 
                                 const std::string& moduleId, const std::string& moduleCommand,
                                 const std::function<bool(const link::Link&)>& accept)
 {
-    const std::string text = WrapModuleCommand(deviceId, typeIndex, moduleId, moduleCommand);
-    if (!tests::FitsOneRequest(text))
-        return tests::Outcome::TooLong;
-    return tests::RunSingleCommand(frame, {std::nullopt, [&] { return text; }, accept});
+    return tests::RunCommandText(frame, WrapModuleCommand(deviceId, typeIndex, moduleId, moduleCommand), accept);
 }
 
 }  // namespace ct::modules

@@ -20,10 +20,7 @@ std::function<bool(const link::Link&)> ShowAnyReply(const ShowReply& show)
 Outcome RunControllerCommand(link::OperationFrame& frame, const std::string& deviceId, const std::string& typed,
                              const ShowReply& show)
 {
-    const std::string text = deviceId + typed;
-    if (!FitsOneRequest(text))
-        return Outcome::TooLong;
-    return RunSingleCommand(frame, {std::nullopt, [&] { return text; }, ShowAnyReply(show)});
+    return RunCommandText(frame, deviceId + typed, ShowAnyReply(show));
 }
 
 Outcome RunConsoleModuleCommand(link::OperationFrame& frame, const std::string& deviceId, int typeIndex,

@@ -27,6 +27,14 @@ Outcome RunSingleCommand(link::OperationFrame& frame, const SingleCommand& comma
     return Outcome::CommandError;
 }
 
+Outcome RunCommandText(link::OperationFrame& frame, const std::string& text,
+                       const std::function<bool(const link::Link&)>& accept)
+{
+    if (!FitsOneRequest(text))
+        return Outcome::TooLong;
+    return RunSingleCommand(frame, {std::nullopt, [&text] { return text; }, accept});
+}
+
 std::function<bool(const link::Link&)> AcceptLength(int length, int otherLength)
 {
     return [length, otherLength](const link::Link& device) {

@@ -54,6 +54,12 @@ struct SingleCommand {
 
 Outcome RunSingleCommand(link::OperationFrame& frame, const SingleCommand& command, ITitleView* view = nullptr);
 
+// A one-command operation without a title of its own whose text is known
+// at the click: TooLong, with nothing opened or sent, if the text does not
+// fit one request.
+Outcome RunCommandText(link::OperationFrame& frame, const std::string& text,
+                       const std::function<bool(const link::Link&)>& accept);
+
 // An `accept` for replies of one or two lengths.
 std::function<bool(const link::Link&)> AcceptLength(int length, int otherLength = -1);
 

@@ -48,17 +48,6 @@ void TfrmModule::CreateCommandPage()
     });
 }
 
-namespace {
-
-// Typed text goes out as 8-bit text, one byte per character.
-std::string ToBytes(const QString& text)
-{
-    const QByteArray bytes = text.toLatin1();
-    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
-}
-
-}  // namespace
-
 void TfrmModule::btnCommandClick()
 {
     const tests::Outcome outcome = tests::RunControllerCommand(
@@ -80,7 +69,7 @@ void TfrmModule::btnModuleCommandClick()
 
 void TfrmModule::ShowReplyIn(QLineEdit* field, const std::string& reply)
 {
-    SetFieldText(field, QString::fromLatin1(reply.data(), static_cast<qsizetype>(reply.size())));
+    SetFieldText(field, FromBytes(reply));
 }
 
 void TfrmModule::ShowRefusal(tests::Outcome outcome)

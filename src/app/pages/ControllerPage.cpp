@@ -2,6 +2,11 @@
 // number, and a new ID given by serial number.
 #include "app/Module.h"
 #include "app/PageBuilder.h"
+#include "app/Widgets.h"
+#include "modules/ControllerId.h"
+
+#include <QLineEdit>
+#include <QRadioButton>
 
 namespace ct::app {
 
@@ -23,7 +28,33 @@ void TfrmModule::CreateControllerPage()
     });
 }
 
-void TfrmModule::btnGetCtrlIDClick() {}
-void TfrmModule::btnSetCtrlBySNClick() {}
+namespace {
+
+class ControllerIdView final : public modules::IControllerIdView {
+public:
+    explicit ControllerIdView(TfrmModule& w) : w_(w) {}
+    void ShowControllerId(const std::string& id) override { SetFieldText(w_.edCtrlByID, FromBytes(id)); }
+    void ShowControllerSerial(const std::string& serial) override
+    {
+        SetFieldText(w_.edCtrlBySN, FromBytes(serial));
+    }
+
+private:
+    TfrmModule& w_;
+};
+
+}  // namespace
+
+void TfrmModule::btnGetCtrlIDClick()
+{
+    ControllerIdView view(*this);
+    ShowRefusal(modules::RunGetControllerId(frame_, identity_.DeviceID, rbCtrlBySN->isChecked(),
+                                            ToBytes(edCtrlBySN->text()), view));
+}
+
+void TfrmModule::btnSetCtrlBySNClick()
+{
+    ShowRefusal(modules::RunSetControllerIdBySerial(frame_, ToBytes(edCtrlBySN->text()), ToBytes(edSetCtrlID->text())));
+}
 
 }  // namespace ct::app

@@ -2,6 +2,11 @@
 // new ID given by serial number, through the module command wrapping.
 #include "app/Module.h"
 #include "app/PageBuilder.h"
+#include "app/Widgets.h"
+#include "modules/G4Module.h"
+
+#include <QComboBox>
+#include <QLineEdit>
 
 namespace ct::app {
 
@@ -30,7 +35,32 @@ void TfrmModule::CreateG4Page()
     });
 }
 
-void TfrmModule::btnG4GetSnClick() {}
-void TfrmModule::btnG4SetIdClick() {}
+namespace {
+
+class G4View final : public modules::IG4View {
+public:
+    explicit G4View(TfrmModule& w) : w_(w) {}
+    void ShowReply(const std::string& replyText) override { SetFieldText(w_.edG4Recv, FromBytes(replyText)); }
+    void ShowSerial(const std::string& serial) override { SetFieldText(w_.edG4Sn, FromBytes(serial)); }
+
+private:
+    TfrmModule& w_;
+};
+
+}  // namespace
+
+void TfrmModule::btnG4GetSnClick()
+{
+    G4View view(*this);
+    ShowRefusal(modules::RunG4ReadSerial(frame_, identity_.DeviceID, cmbG4Type->currentIndex(),
+                                         ToBytes(cmbG4Id->currentText()), view));
+}
+
+void TfrmModule::btnG4SetIdClick()
+{
+    G4View view(*this);
+    ShowRefusal(modules::RunG4SetId(frame_, identity_.DeviceID, cmbG4Type->currentIndex(), ToBytes(edG4Sn->text()),
+                                    cmbG4SetId->currentIndex() + 1, view));
+}
 
 }  // namespace ct::app

@@ -3,6 +3,13 @@
 // delay and mode flags.
 #include "app/Module.h"
 #include "app/PageBuilder.h"
+#include "app/Widgets.h"
+#include "modules/G6Module.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
 
 namespace ct::app {
 
@@ -47,9 +54,87 @@ void TfrmModule::CreateG6Page()
     });
 }
 
-void TfrmModule::btnG6SnIdClick() {}
-void TfrmModule::btnG6SetIdClick() {}
-void TfrmModule::btnG6SetCardTypeClick() {}
-void TfrmModule::btnG6GetCardTypeClick() {}
+namespace {
+
+struct KindBox {
+    QCheckBox* TfrmModule::*box;
+    std::uint16_t bit;
+};
+constexpr KindBox KindBoxes[] = {
+    {&TfrmModule::chkCardTypeA, modules::CardUidA},         {&TfrmModule::chkCardTypeABlock, modules::CardBlock},
+    {&TfrmModule::chkCardType7Byte, modules::Card7Byte},    {&TfrmModule::chkCardType15693, modules::CardIso15693},
+    {&TfrmModule::chkCardTypeB, modules::CardUidB},         {&TfrmModule::chkCardTypeBG, modules::CardGuidB},
+};
+
+class G6View final : public modules::IG6View {
+public:
+    G6View(TfrmModule& w, int& reportedId) : w_(w), reportedId_(reportedId) {}
+    void ShowReply(const std::string& replyText) override { SetFieldText(w_.edG6Recv, FromBytes(replyText)); }
+    void ShowSerial(const std::string& serial) override { SetFieldText(w_.edG6Sn, FromBytes(serial)); }
+    void SelectModuleId(int id) override
+    {
+        reportedId_ = id;
+        // 9 is no item of the list: the drop-down is left without a selection.
+        w_.cmbG6Id->setCurrentIndex(id < w_.cmbG6Id->count() ? id : -1);
+    }
+    void ShowCardTypes(const modules::CardTypeWords& words) override
+    {
+        SetFieldText(w_.edSameCard, QString::number(words.delay));
+        for (const KindBox& kind : KindBoxes)
+            (w_.*kind.box)->setChecked((words.cardType & kind.bit) != 0);
+        w_.chkGreenMode->setChecked((words.mode & modules::ModeGreen) != 0);
+    }
+
+private:
+    TfrmModule& w_;
+    int& reportedId_;
+};
+
+}  // namespace
+
+int TfrmModule::G6ModuleId() const
+{
+    // The drop-down loses its selection only when a module reported an ID
+    // the list does not hold; that module answers to the ID it reported.
+    return cmbG6Id->currentIndex() >= 0 ? cmbG6Id->currentIndex() : g6ReportedId_;
+}
+
+void TfrmModule::btnG6SnIdClick()
+{
+    G6View view(*this, g6ReportedId_);
+    if (rbID->isChecked())
+        ShowRefusal(modules::RunG6ReadSerial(frame_, identity_.DeviceID, G6ModuleId(), view));
+    else
+        ShowRefusal(modules::RunG6ReadId(frame_, identity_.DeviceID, ToBytes(edG6Sn->text()), view));
+}
+
+void TfrmModule::btnG6SetIdClick()
+{
+    G6View view(*this, g6ReportedId_);
+    ShowRefusal(modules::RunG6SetId(frame_, identity_.DeviceID, ToBytes(edG6Sn->text()),
+                                    cmbG6SetId->currentIndex() + 1, view));
+}
+
+void TfrmModule::btnG6SetCardTypeClick()
+{
+    // The words are taken from the controls before the link is opened.
+    modules::CardTypeChoice choice;
+    for (const KindBox& kind : KindBoxes) {
+        if ((this->*kind.box)->isChecked())
+            choice.kinds = static_cast<std::uint16_t>(choice.kinds | kind.bit);
+    }
+    choice.delayText = ToBytes(edSameCard->text());
+    choice.green = chkGreenMode->isChecked();
+    choice.reset = chkResetMode->isChecked();
+    G6View view(*this, g6ReportedId_);
+    ShowRefusal(modules::RunG6SetCardType(frame_, identity_.DeviceID, G6ModuleId(), modules::WordsToWrite(choice),
+                                          view));
+}
+
+void TfrmModule::btnG6GetCardTypeClick()
+{
+    G6View view(*this, g6ReportedId_);
+    ShowRefusal(modules::RunG6GetCardType(frame_, identity_.DeviceID, G6ModuleId(), view));
+}
 
 }  // namespace ct::app

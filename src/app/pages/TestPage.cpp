@@ -90,11 +90,6 @@ void TfrmModule::tmrClockTimer()
 
 namespace {
 
-QString FromBytes(const std::string& bytes)
-{
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
 // The window as the views of the two continuous tests.
 class DidoView final : public tests::IDidoView {
 public:

@@ -4,6 +4,7 @@
 #include "app/Fonts.h"
 #include "app/Module.h"
 #include "app/PageBuilder.h"
+#include "app/Widgets.h"
 #include "link/EventPump.h"
 
 #include <QComboBox>
@@ -112,12 +113,12 @@ void TfrmModule::SetIdPosition(int position)
 // Reply fields are 8-bit text: one character per byte.
 void TfrmModule::ShowVersion(const std::string& text)
 {
-    pnVER->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    pnVER->setText(FromBytes(text));
 }
 
 void TfrmModule::ShowSerial(const std::string& text)
 {
-    pnSN->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    pnSN->setText(FromBytes(text));
 }
 
 void TfrmModule::btn19200Click()
