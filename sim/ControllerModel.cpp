@@ -313,9 +313,9 @@ std::optional<std::string> ControllerModel::Answer(std::string_view commandText)
     const std::string_view id = commandText.substr(0, idLength);
     const std::string_view rest = commandText.substr(idLength);
 
-    // "AC" finds the controller whatever ID the tool addressed; the reply tells
-    // it the real one.
-    if (rest == cmd::Connect)
+    // "AC" finds a lone controller whatever ID the tool addressed; the reply
+    // tells it the real one.
+    if (rest == cmd::Connect && (connectAnyId_ || id == config_.id))
         return Reply(config_.id + cmd::Connect, cmd::ConnectReplyLength);
     // The serial-number commands reach a controller whose ID is not known.
     if (id == cmd::AnyControllerId && StartsWith(rest, cmd::IdBySerial))
@@ -442,7 +442,10 @@ std::optional<std::string> ControllerModel::AnswerG4(std::string_view rest)
             m.id = std::stoi(std::string(newId));
             return Ack(cmd::ModuleCommand, false);
         }
-        // "0C" may still be module 0 with a command starting with "C".
+        // Not module 0 with a command "C...": the tool takes any answer to a
+        // set as success, so a module 0 answering here would hide that the
+        // serial number is nobody's.
+        return std::nullopt;
     }
 
     if (!std::isdigit(static_cast<unsigned char>(rest[1])))

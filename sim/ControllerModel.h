@@ -15,6 +15,11 @@
 // setting; "AR01" restores the factory state (alarm off, no records, clock
 // back on the PC clock; ID, serial number, model, inputs and line stay);
 // "AR00" is counted as a reboot, whose silence the service keeps.
+//
+// Modules: "DR05" heads reach the G6 module of the ID or serial number they
+// carry, "DD" + type letter the G4 module of that type and ID; setting an ID
+// or the card-type words changes the module so that a later read shows what
+// was written. A module that is not there does not answer.
 #pragma once
 
 #include "sim/ControllerSim.h"
@@ -51,6 +56,11 @@ public:
     // False, and the clock unchanged, unless 14 digits of a real date and time.
     bool SetControllerTime(std::string_view digits);
 
+    // Whether "AC" is answered whatever ID it carries (the default): right
+    // for a controller alone on its line, which the tool finds that way; with
+    // others beside it only the one addressed may answer.
+    void SetConnectAnyId(bool any) { connectAnyId_ = any; }
+
     int reboots() const { return reboots_; }
     int factoryResets() const { return factoryResets_; }
 
@@ -71,6 +81,7 @@ private:
     EventRecord shownRecord_;
     int reboots_ = 0;
     int factoryResets_ = 0;
+    bool connectAnyId_ = true;
 };
 
 }  // namespace ct::sim

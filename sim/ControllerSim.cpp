@@ -15,6 +15,8 @@
 #include <deque>
 #include <fcntl.h>
 #include <mutex>
+#include <optional>
+#include <stdexcept>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -60,19 +62,32 @@ struct Endpoint {
     bool writeBlocked = false;
 };
 
+// One controller on the line.
+struct Station {
+    explicit Station(ControllerConfig config) : model(std::move(config)) {}
+    ControllerModel model;
+    SteadyTime silentUntil{};  // the end of a reboot's silence
+};
+
 }  // namespace
 
 struct ControllerSim::Impl {
-    explicit Impl(ControllerConfig config) : model(std::move(config)) {}
+    explicit Impl(std::vector<ControllerConfig> line)
+    {
+        if (line.empty())
+            line.emplace_back();
+        for (auto& config : line)
+            stations.emplace_back(std::move(config));
+        ConnectRule();
+    }
 
     // Shared with the callers' threads.
     mutable std::mutex mutex;
     mutable std::condition_variable commandsArrived;
-    ControllerModel model;
+    std::vector<Station> stations;  // never empty
     FaultSet faults;
     std::vector<std::string> commands;
     bool verbose = false;
-    SteadyTime silentUntil{};  // the end of a reboot's silence
 
     // Set up before Start; owned by the I/O thread while it runs.
     int listenFd = -1;
@@ -90,6 +105,15 @@ struct ControllerSim::Impl {
     bool running = false;
     bool stopRequested = false;  // under mutex
 
+    // "AC" at any ID only while one controller is alone on the line. Under
+    // mutex.
+    void ConnectRule()
+    {
+        for (auto& s : stations)
+            s.model.SetConnectAnyId(stations.size() == 1);
+    }
+    Station& At(std::size_t index);
+
     void Loop();
     void Accept();
     // False when the endpoint is gone (connection closed).
@@ -98,8 +122,9 @@ struct ControllerSim::Impl {
     void Handle(Endpoint& ep, std::string_view commandText);
     // The terminal's baud rate as the tool set it; 0 when unknown.
     int TerminalBaud() const;
-    // Why the controller does not hear a request now, or nothing. Under mutex.
-    const char* Deaf(const Endpoint& ep, SteadyTime now) const;
+    // Why the controller does not hear a request now, or nothing; `baud` is
+    // the terminal's for a request from it. Under mutex.
+    const char* Deaf(const Station& station, const Endpoint& ep, SteadyTime now, int baud) const;
     void LogBadFrame(std::string_view frame);
 };
 
@@ -132,9 +157,16 @@ int ControllerSim::Impl::TerminalBaud() const
     return 0;
 }
 
-const char* ControllerSim::Impl::Deaf(const Endpoint& ep, SteadyTime now) const
+Station& ControllerSim::Impl::At(std::size_t index)
 {
-    if (now < silentUntil)
+    if (index >= stations.size())
+        throw std::out_of_range("ControllerSim: no controller " + std::to_string(index));
+    return stations[index];
+}
+
+const char* ControllerSim::Impl::Deaf(const Station& station, const Endpoint& ep, SteadyTime now, int baud) const
+{
+    if (now < station.silentUntil)
         return "rebooting";
     if (!ep.pty)
         return nullptr;
@@ -142,8 +174,8 @@ const char* ControllerSim::Impl::Deaf(const Endpoint& ep, SteadyTime now) const
     // parity, so only the baud rate can tell a line the tool failed to
     // follow. Requests at another speed would reach a real controller as
     // garbage: it neither logs nor answers them.
-    const auto line = ParseLineSetting(model.config().line);
-    if (!line || line->baud != TerminalBaud())
+    const auto line = ParseLineSetting(station.model.config().line);
+    if (!line || line->baud != baud)
         return "sent at another speed than the line's";
     return nullptr;
 }
@@ -153,28 +185,46 @@ void ControllerSim::Impl::Handle(Endpoint& ep, std::string_view commandText)
     std::vector<ReplyChunk> chunks;
     const SteadyTime now = std::chrono::steady_clock::now();
     bool rebooted = false;
+    std::size_t answerer = 0;
     std::chrono::milliseconds rebootSilence{0};
+    const int baud = ep.pty ? TerminalBaud() : 0;
     {
         std::lock_guard lock(mutex);
-        if (const char* why = Deaf(ep, now)) {
+        bool heard = false;
+        const char* why = nullptr;
+        std::string lineNote;
+        std::optional<std::string> reply;
+        for (std::size_t i = 0; i < stations.size() && !reply; ++i) {
+            Station& s = stations[i];
+            if (const char* deaf = Deaf(s, ep, now, baud)) {
+                why = deaf;
+                continue;
+            }
+            heard = true;
+            const int reboots = s.model.reboots();
+            const std::string line = s.model.config().line;
+            reply = s.model.Answer(commandText);
+            if (!reply)
+                continue;
+            answerer = i;
+            rebooted = s.model.reboots() != reboots;
+            rebootSilence = s.model.config().rebootSilence;
+            if (s.model.config().line != line)
+                lineNote = "sim: line of " + s.model.config().id + " now " + s.model.config().line + "\n";
+        }
+        if (!heard) {
             if (verbose)
                 std::fprintf(stderr, "sim: not heard (%s): %s\n", why, link::EscapeBytes(commandText).c_str());
             return;
         }
         commands.emplace_back(commandText);
         if (verbose)
-            std::fprintf(stderr, "sim: %s\n", link::EscapeBytes(commandText).c_str());
-        const int reboots = model.reboots();
-        const std::string line = model.config().line;
-        if (const auto reply = model.Answer(commandText)) {
+            std::fprintf(stderr, "sim: %s\n%s", link::EscapeBytes(commandText).c_str(), lineNote.c_str());
+        if (reply) {
             // Only a command text of an ID and a code gets an answer.
             const std::string_view code = commandText.substr(static_cast<std::size_t>(link::cmd::ControllerIdLength));
             chunks = RenderReply(*reply, faults.Take(code));
         }
-        rebooted = model.reboots() != reboots;
-        rebootSilence = model.config().rebootSilence;
-        if (verbose && model.config().line != line)
-            std::fprintf(stderr, "sim: line now %s\n", model.config().line.c_str());
     }
     commandsArrived.notify_all();
 
@@ -187,7 +237,7 @@ void ControllerSim::Impl::Handle(Endpoint& ep, std::string_view commandText)
     if (rebooted) {
         // Silent from the moment the reply is out, however late a fault made it.
         std::lock_guard lock(mutex);
-        silentUntil = due + rebootSilence;
+        stations[answerer].silentUntil = due + rebootSilence;
     }
 }
 
@@ -320,7 +370,11 @@ void ControllerSim::Impl::Loop()
     }
 }
 
-ControllerSim::ControllerSim(ControllerConfig config) : impl_(std::make_unique<Impl>(std::move(config)))
+ControllerSim::ControllerSim(ControllerConfig config) : ControllerSim(std::vector<ControllerConfig>{std::move(config)})
+{
+}
+
+ControllerSim::ControllerSim(std::vector<ControllerConfig> line) : impl_(std::make_unique<Impl>(std::move(line)))
 {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_NONBLOCK | O_CLOEXEC) == 0) {
@@ -494,70 +548,94 @@ bool ControllerSim::WaitForCommands(std::size_t n, std::chrono::milliseconds tim
 
 ControllerConfig ControllerSim::Config() const
 {
-    std::lock_guard lock(impl_->mutex);
-    return impl_->model.config();
+    return Config(0);
 }
 
 void ControllerSim::SetConfig(const ControllerConfig& config)
 {
+    SetConfig(0, config);
+}
+
+std::size_t ControllerSim::AddController(const ControllerConfig& config)
+{
     std::lock_guard lock(impl_->mutex);
-    impl_->model.SetConfig(config);
+    impl_->stations.emplace_back(config);
+    impl_->ConnectRule();
+    return impl_->stations.size() - 1;
+}
+
+std::size_t ControllerSim::ControllerCount() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->stations.size();
+}
+
+ControllerConfig ControllerSim::Config(std::size_t index) const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->At(index).model.config();
+}
+
+void ControllerSim::SetConfig(std::size_t index, const ControllerConfig& config)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->At(index).model.SetConfig(config);
 }
 
 void ControllerSim::SetInputs(const std::string& inputs)
 {
     std::lock_guard lock(impl_->mutex);
-    impl_->model.SetInputs(inputs);
+    impl_->stations.front().model.SetInputs(inputs);
 }
 
 void ControllerSim::QueueRecord(const EventRecord& record)
 {
     std::lock_guard lock(impl_->mutex);
-    impl_->model.QueueRecord(record);
+    impl_->stations.front().model.QueueRecord(record);
 }
 
 bool ControllerSim::SetLineSetting(const std::string& line)
 {
     std::lock_guard lock(impl_->mutex);
-    return impl_->model.SetLine(line);
+    return impl_->stations.front().model.SetLine(line);
 }
 
 void ControllerSim::SetRebootSilence(std::chrono::milliseconds silence)
 {
     std::lock_guard lock(impl_->mutex);
-    ControllerConfig c = impl_->model.config();
+    ControllerConfig c = impl_->stations.front().model.config();
     c.rebootSilence = silence;
-    impl_->model.SetConfig(std::move(c));
+    impl_->stations.front().model.SetConfig(std::move(c));
 }
 
 std::string ControllerSim::ControllerTime() const
 {
     std::lock_guard lock(impl_->mutex);
-    return impl_->model.ControllerTime();
+    return impl_->stations.front().model.ControllerTime();
 }
 
 bool ControllerSim::SetControllerTime(const std::string& digits)
 {
     std::lock_guard lock(impl_->mutex);
-    return impl_->model.SetControllerTime(digits);
+    return impl_->stations.front().model.SetControllerTime(digits);
 }
 
 int ControllerSim::Reboots() const
 {
     std::lock_guard lock(impl_->mutex);
-    return impl_->model.reboots();
+    return impl_->stations.front().model.reboots();
 }
 
 int ControllerSim::FactoryResets() const
 {
     std::lock_guard lock(impl_->mutex);
-    return impl_->model.factoryResets();
+    return impl_->stations.front().model.factoryResets();
 }
 
 bool ControllerSim::Rebooting() const
 {
     std::lock_guard lock(impl_->mutex);
-    return std::chrono::steady_clock::now() < impl_->silentUntil;
+    return std::chrono::steady_clock::now() < impl_->stations.front().silentUntil;
 }
 
 void ControllerSim::SetVerbose(bool verbose)

@@ -4,13 +4,22 @@
 // Thread-safe: tests, benchmarks and the demo configure it, inject faults and
 // read its command log from their own thread while it serves.
 //
-// It answers commands addressed to its own ID; "AC" is answered whatever ID it
-// was addressed with (the reply carries the controller's own ID), and the
-// serial-number commands "0000AV..." are answered when the serial number is
-// its own. Modules behind it answer the "DD" and "DR05" pass-through commands.
+// One or several controllers share its line (one TCP listener, one
+// pseudo-terminal): each request reaches every one of them, and a controller
+// answers commands addressed to its own ID and the serial-number commands
+// "0000AV..." when the serial number is its own. "AC" is answered whatever ID
+// it was addressed with (the reply carries the controller's own ID) while the
+// controller is alone on the line; beside others only at its own ID. Modules
+// behind a controller answer the "DD" and "DR05" pass-through commands.
+// Nobody addressed: silence. Replies from two controllers at once would
+// garble the line, so only the first controller (in line order) that answers
+// a request answers and acts on it; the others do not see it.
+//
+// The accessors without an index concern the first controller.
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -87,6 +96,9 @@ struct Fault {
 class ControllerSim {
 public:
     explicit ControllerSim(ControllerConfig config = {});
+    // The controllers on the line, in the order they get to answer; an empty
+    // list is one controller of the default configuration.
+    explicit ControllerSim(std::vector<ControllerConfig> line);
     ~ControllerSim();  // stops serving, closes everything
     ControllerSim(const ControllerSim&) = delete;
     ControllerSim& operator=(const ControllerSim&) = delete;
@@ -104,7 +116,7 @@ public:
 
     void InjectFault(const Fault& fault);
 
-    // Every command text the controller heard, in order: received with a
+    // Every command text a controller heard, in order: received with a
     // valid check, not while it reboots, and on the terminal not at another
     // baud rate than its line's.
     std::vector<std::string> Commands() const;
@@ -116,6 +128,13 @@ public:
     // "JF" the alarm, "IB" takes a record, "AE..." the line).
     ControllerConfig Config() const;
     void SetConfig(const ControllerConfig& config);
+    // Another controller on the line, answering after those before it; its
+    // index.
+    std::size_t AddController(const ControllerConfig& config);
+    std::size_t ControllerCount() const;
+    // Throw std::out_of_range for an index past the last controller.
+    ControllerConfig Config(std::size_t index) const;
+    void SetConfig(std::size_t index, const ControllerConfig& config);
     // Single changes that leave the rest of the state as the commands left it.
     void SetInputs(const std::string& inputs);
     void QueueRecord(const EventRecord& record);
@@ -129,8 +148,8 @@ public:
     std::string ControllerTime() const;
     bool SetControllerTime(const std::string& digits);
 
-    int Reboots() const;        // "AR00" heard
-    int FactoryResets() const;  // "AR01" heard
+    int Reboots() const;        // "AR00" answered
+    int FactoryResets() const;  // "AR01" answered
     // Inside the silence after a reboot.
     bool Rebooting() const;
 

@@ -3,6 +3,7 @@
 
 #include "sim/ControllerSim.h"
 #include "sim/FaultPlan.h"
+#include "sim/LineOptions.h"
 #include "sim/LineSetting.h"
 
 #include "link/ControllerInterface.h"
@@ -14,6 +15,8 @@
 #include <cstring>
 #include <pthread.h>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -31,7 +34,7 @@ const char kUsage[] =
     "                    queue an event record for polling (repeatable); each\n"
     "                    stays first until an IB follows the poll that showed it\n"
     "  --clock YYYYMMDDhhmmss\n"
-    "                    start the controller clock there (default: the PC\n"
+    "                    start the first controller's clock there (default: the PC\n"
     "                    clock); AA sets it, PI reports it advancing\n"
     "  --alarm N         alarm state 0 (off) to 6, as JF sets it (default 0)\n"
     "  --line SETTING    the controller's serial line (default 115200,n,8,1);\n"
@@ -42,6 +45,22 @@ const char kUsage[] =
     "  --reboot-silence-ms MS\n"
     "                    hear nothing for MS after answering AR00 (default 1000)\n"
     "  --short-ack       answer AA and JF with 12-byte replies instead of 13\n"
+    "  --controller ID,SERIAL[,MODEL[,VERSION]]\n"
+    "                    another controller on the line (repeatable); the options\n"
+    "                    above describe the first. Each answers only at its own ID\n"
+    "                    or serial number, AC too once there are several; where\n"
+    "                    two would answer, the first given does\n"
+    "  --g6 [CONTROLLER:]ID,SERIAL[,CARDTYPE,DELAY,MODE]\n"
+    "                    a G6 module (repeatable): ID 0 to 8, SERIAL 8 characters,\n"
+    "                    the card-type words in hex (default 0041,000A,0003)\n"
+    "  --g4 [CONTROLLER:]TYPE,ID,SERIAL\n"
+    "                    a G4 module (repeatable): TYPE one of A B H I J E, ID one\n"
+    "                    digit, SERIAL 8 characters\n"
+    "                    CONTROLLER: #N, the N-th controller (the first is #0), or\n"
+    "                    a controller's starting ID; default the first. A\n"
+    "                    controller given any --g6 has only those G6 modules, else\n"
+    "                    G6 module 1 with serial 16030001; 'none' instead of a\n"
+    "                    module leaves it none. Likewise --g4 (default H module 1)\n"
     "  --fault KIND[:COMMAND[:TIMES[:ARG]]]\n"
     "                    inject a fault (repeatable). KIND: no-answer, wrong-crc,\n"
     "                    lower-crc, extra-bytes, nul-inside, noise-before,\n"
@@ -83,6 +102,7 @@ bool SplitHostPort(const std::string& text, std::string& host, std::uint16_t& po
 int main(int argc, char** argv)
 {
     ct::sim::ControllerConfig config;
+    ct::sim::LineOptions lineOptions;
     std::vector<ct::sim::Fault> faults;
     std::string host = "127.0.0.1";
     std::uint16_t port = 5001;
@@ -149,6 +169,18 @@ int main(int argc, char** argv)
             if (!record)
                 Fail("bad record", v.c_str());
             config.records.push_back(*record);
+        } else if (opt == "--controller") {
+            const std::string v = value();
+            if (!lineOptions.AddController(v))
+                Fail("bad controller", v.c_str());
+        } else if (opt == "--g6") {
+            const std::string v = value();
+            if (!lineOptions.AddG6(v))
+                Fail("bad G6 module", v.c_str());
+        } else if (opt == "--g4") {
+            const std::string v = value();
+            if (!lineOptions.AddG4(v))
+                Fail("bad G4 module", v.c_str());
         } else if (opt == "--fault") {
             const std::string v = value();
             const auto fault = ct::sim::ParseFaultOption(v);
@@ -163,6 +195,10 @@ int main(int argc, char** argv)
     }
     if (!tcp && !pty)
         Fail("nothing to serve: --no-tcp needs --pty", nullptr);
+    std::string lineError;
+    auto line = lineOptions.Build(config, &lineError);
+    if (!line)
+        Fail("bad module option", lineError.c_str());
 
     // Block the stop signals before the I/O thread starts, so that only
     // sigwait below sees them. A shell starts background jobs with SIGINT
@@ -176,7 +212,7 @@ int main(int argc, char** argv)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    ct::sim::ControllerSim sim(config);
+    ct::sim::ControllerSim sim(std::move(*line));
     if (!clock.empty() && !sim.SetControllerTime(clock))
         Fail("bad clock, want YYYYMMDDhhmmss", clock.c_str());
     sim.SetVerbose(!quiet);
