@@ -83,4 +83,31 @@ inline constexpr int G6HeadLength = 16;
 inline constexpr int G6ShortReplyLength = 47;
 inline constexpr int G6LongReplyLength = 51;
 
+// The three boot loaders behind the application. Block addresses are
+// four hex digits, upper case for the 512-byte loader and lower case for the
+// other two; block data is two upper-case hex digits per byte.
+namespace loader {
+// 512-byte loader: every command is DeviceID + code, CRC framing.
+inline constexpr const char* Enter512 = "Zx33BB";
+inline constexpr const char* Program512 = "Zp";   // + address %04X + 1024 data characters
+inline constexpr const char* Verify512 = "Zv";    // + address %04X; data at reply 8-1031
+inline constexpr const char* Start512 = "ZrAA55";
+inline constexpr int DataAt512 = 8;
+// 256-byte loader: entered with DeviceID + "ZxA5" (CRC), then DeviceID +
+// code in XOR framing with ETX replies.
+inline constexpr const char* Enter256 = "ZxA5";
+inline constexpr const char* Probe = "A";        // 256: reply 17; 64: reply 13
+inline constexpr const char* Erase = "E";        // 256: + address %04x, before every even block; 64: once
+inline constexpr const char* Program = "P";      // + address %04x + data
+inline constexpr const char* Verify = "R";       // + address %04x; data at 256: 7-518, 64: 3-130
+inline constexpr const char* Start = "X";
+inline constexpr int ProbeReplyLength256 = 17;
+inline constexpr int DataAt256 = 7;
+// 64-byte loader: entered with DeviceID + "Zx" (CRC), then bare codes in
+// XOR framing.
+inline constexpr const char* Enter64 = "Zx";
+inline constexpr int ProbeReplyLength64 = 13;
+inline constexpr int DataAt64 = 3;
+}  // namespace loader
+
 }  // namespace ct::link::cmd

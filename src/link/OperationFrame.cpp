@@ -82,6 +82,11 @@ void OperationFrame::ReleaseInput()
     view_.SetWindowEnabled(true);
 }
 
+void OperationFrame::RestoreHourglass()
+{
+    view_.SetBusyCursor(true);
+}
+
 void OperationFrame::SetBusy(bool on)
 {
     if (on) {

@@ -74,6 +74,9 @@ public:
     // Gives the window back to the user while the link stays open and the
     // lamp goes on blinking: a continuous test's button must stop it.
     void ReleaseInput();
+    // The hourglass again, for a long operation whose cursor the user may
+    // have changed meanwhile.
+    void RestoreHourglass();
 
     void SetBusy(bool on);
     // One blink step of tmrBusy: the tag alternates and the lamp follows it.

@@ -33,7 +33,10 @@ enum class Outcome {
 
 // The operation titles of the message panel; the window shows them in its
 // current language.
-enum class Title { SetDateTime, AlarmTest, SetFactory, SetReboot, SetBaud19200, SetBaud115200, DidoTest };
+enum class Title {
+    SetDateTime, AlarmTest, SetFactory, SetReboot, SetBaud19200, SetBaud115200, DidoTest,
+    SetModelName, Programming, Verifying, Upgrading,
+};
 
 class ITitleView {
 public:

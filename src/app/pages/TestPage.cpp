@@ -172,8 +172,9 @@ void TfrmModule::LeaveTest()
 
 void TfrmModule::ShowTitle(tests::Title title)
 {
-    static constexpr int Entries[] = {txt::SetDateTime,  txt::AlarmTest,     txt::SetFactory, txt::SetReboot,
-                                      txt::SetBaud19200, txt::SetBaud115200, txt::DidoTest};
+    static constexpr int Entries[] = {txt::SetDateTime,   txt::AlarmTest,   txt::SetFactory,  txt::SetReboot,
+                                      txt::SetBaud19200,  txt::SetBaud115200, txt::DidoTest,  txt::SetModelName,
+                                      txt::Programming,   txt::Verifying,   txt::Upgrading};
     pnMsg->setText(text(Entries[static_cast<int>(title)]));
 }
 
