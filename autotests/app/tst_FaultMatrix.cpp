@@ -1,0 +1,408 @@
+// Every operation of the Basic test and Command test pages, and Connect,
+// against every fault the substitute controller puts into its replies (and a
+// controller that is not there), through the real window over TCP loopback.
+// Each case ends with the message the operation owes its user, and with the
+// window back in the user's hands: idle, enabled, the default cursor, the
+// link closed, the continuous tests' controls and the Command test tab back.
+#include "app/Catalogue.h"
+#include "app/Lamp.h"
+#include "app/Module.h"
+#include "link/FrameCodec.h"
+#include "sim/ControllerModel.h"
+#include "sim/ControllerSim.h"
+#include "support/WindowRig.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QtTest>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <string>
+#include <vector>
+
+using ct::sim::Fault;
+using ct::sim::FaultKind;
+using ct::testing::CountOf;
+using ct::testing::Via;
+using ct::testing::WindowRig;
+using namespace std::chrono_literals;
+namespace txt = ct::app::txt;
+
+namespace {
+
+enum class Op { Connect, SetDate, Alarm, Initial, Reboot, Set19200, Set115200, Command, ModuleCommand, Dido, Pooling };
+
+// How an operation judges its replies.
+enum class Judge {
+    Connect,     // its own three steps
+    Length,      // a checked reply of the one length (or two) it accepts
+    AnyLength,   // a checked reply of any length
+    Continuous,  // ends "Command ok." whatever its transactions gave
+};
+
+struct Operation {
+    Op op;
+    const char* name;
+    Judge judge;
+    // The codes (the text after the ID) of every command it sends; each gets
+    // the fault.
+    std::vector<std::string> codes;
+    // The command, after the ID, whose reply decides it, for a one-shot
+    // operation.
+    std::string decisive;
+};
+
+const std::string DefaultId = "0000";
+const std::string ConsoleCommand = "DB";
+
+const std::vector<Operation>& Operations()
+{
+    static const std::vector<Operation> all = {
+        {Op::Connect, "connect", Judge::Connect, {"AC", "DB", "AS"}, "AC"},
+        {Op::SetDate, "set date", Judge::Length, {"AA"}, "AA20240301075959"},
+        {Op::Alarm, "alarm", Judge::Length, {"JF"}, "JF3"},
+        {Op::Initial, "factory reset", Judge::Length, {"AR01"}, "AR01"},
+        {Op::Reboot, "reboot", Judge::Length, {"AR00"}, "AR00"},
+        {Op::Set19200, "set 19200", Judge::Length, {"AE001002"}, "AE001002"},
+        {Op::Set115200, "set 115200", Judge::Length, {"AE001400"}, "AE001400"},
+        {Op::Command, "console", Judge::AnyLength, {ConsoleCommand}, ConsoleCommand},
+        {Op::ModuleCommand, "module console", Judge::AnyLength, {"DD"}, "DDH1B"},
+        {Op::Dido, "DIDO test", Judge::Continuous, {"JC", "DG0", "JD"}, {}},
+        {Op::Pooling, "polling test", Judge::Continuous, {"PI", "IB"}, {}},
+    };
+    return all;
+}
+
+enum class Trouble {
+    None,
+    Silence,
+    WrongCrc,
+    LowerCaseCrc,
+    WrongLength,
+    ExtraBytes,
+    NulInside,
+    NoiseBefore,
+    SplitBytes,
+    LateReply,
+    Refused,
+};
+
+struct Column {
+    Trouble trouble;
+    const char* name;
+};
+
+constexpr std::array<Column, 11> Columns = {{
+    {Trouble::None, "no fault"},
+    {Trouble::Silence, "silence"},
+    {Trouble::WrongCrc, "wrong CRC"},
+    {Trouble::LowerCaseCrc, "lower-case CRC"},
+    {Trouble::WrongLength, "wrong length"},
+    {Trouble::ExtraBytes, "extra bytes before CR"},
+    {Trouble::NulInside, "NUL inside"},
+    {Trouble::NoiseBefore, "noise before start"},
+    {Trouble::SplitBytes, "split bytes"},
+    {Trouble::LateReply, "late reply"},
+    {Trouble::Refused, "connection refused"},
+}};
+
+Fault FaultFor(Trouble trouble, const std::string& code)
+{
+    Fault f;
+    f.command = code;
+    f.times = -1;
+    switch (trouble) {
+    case Trouble::Silence: f.kind = FaultKind::NoAnswer; break;
+    case Trouble::WrongCrc: f.kind = FaultKind::WrongCrc; break;
+    case Trouble::LowerCaseCrc: f.kind = FaultKind::LowerCaseCrc; break;
+    case Trouble::WrongLength: f.kind = FaultKind::WrongLength; f.count = 3; break;
+    case Trouble::ExtraBytes: f.kind = FaultKind::ExtraBytes; f.count = 3; break;
+    case Trouble::NulInside: f.kind = FaultKind::NulInside; break;
+    // Six bytes: every kind of noise, CR, NUL and EOT among them.
+    case Trouble::NoiseBefore: f.kind = FaultKind::NoiseBefore; f.count = 6; break;
+    case Trouble::SplitBytes: f.kind = FaultKind::SplitBytes; f.gap = 5ms; break;
+    // Past the 1200 ms a TCP reply has.
+    case Trouble::LateReply: f.kind = FaultKind::Delay; f.delay = 1500ms; break;
+    case Trouble::None:
+    case Trouble::Refused: break;
+    }
+    return f;
+}
+
+ct::sim::ControllerConfig SimConfig(const std::string& id)
+{
+    ct::sim::ControllerConfig config;
+    config.id = id;
+    // Lit lamps, so that the DIDO test's end has something to put out.
+    config.inputs = "10000001";
+    return config;
+}
+
+// Whether the reply of controller `id` to `code` has hex letters in its CRC,
+// i.e. whether writing them in lower case changes the frame at all.
+bool CrcHasLetters(const std::string& id, const std::string& code)
+{
+    ct::sim::ControllerModel model(SimConfig(id));
+    const auto reply = model.Answer(id + code);
+    if (!reply)
+        return false;
+    const std::string frame = ct::link::EncodeReply(ct::link::Framing::Crc, *reply);
+    const std::string crc = frame.substr(frame.size() - 5, 4);
+    return std::any_of(crc.begin(), crc.end(), [](char c) { return c >= 'A' && c <= 'F'; });
+}
+
+// The controller ID for a case: "0000", the window's own before any Connect,
+// unless lower-case CRC characters would change nothing in the decisive
+// reply; then the first ID whose reply has letters in its CRC, which the
+// window learns from a Connect before the fault is injected.
+std::string IdFor(const Operation& operation, Trouble trouble)
+{
+    if (trouble != Trouble::LowerCaseCrc || operation.decisive.empty() || operation.op == Op::Connect
+        || CrcHasLetters(DefaultId, operation.decisive))
+        return DefaultId;
+    for (int n = 1; n <= 9999; ++n) {
+        const std::string id = QStringLiteral("%1").arg(n, 4, 10, QLatin1Char('0')).toStdString();
+        if (CrcHasLetters(id, operation.decisive))
+            return id;
+    }
+    return DefaultId;
+}
+
+// What a fault leaves of a reply for the tool.
+enum class Effect { Intact, Lost, Longer };
+
+Effect EffectOf(Trouble trouble, const std::string& id, const std::string& code)
+{
+    switch (trouble) {
+    case Trouble::Silence:
+    case Trouble::WrongCrc:
+    case Trouble::LateReply:
+        return Effect::Lost;
+    case Trouble::LowerCaseCrc:
+        return CrcHasLetters(id, code) ? Effect::Lost : Effect::Intact;
+    case Trouble::WrongLength:
+    case Trouble::ExtraBytes:
+        return Effect::Longer;
+    default:
+        return Effect::Intact;
+    }
+}
+
+int ExpectedMessage(const Operation& operation, Trouble trouble, const std::string& id)
+{
+    if (trouble == Trouble::Refused)
+        return txt::ConnectError;
+    switch (operation.judge) {
+    case Judge::Continuous:
+        return txt::CommandOk;
+    case Judge::Length:
+        return EffectOf(trouble, id, operation.decisive) == Effect::Intact ? txt::CommandOk : txt::CommandError;
+    case Judge::AnyLength:
+        return EffectOf(trouble, id, operation.decisive) == Effect::Lost ? txt::CommandError : txt::CommandOk;
+    case Judge::Connect:
+        break;
+    }
+    // The first attempt's reply comes while the second attempt waits and is
+    // taken as its answer; the "DB" then gets no 29-byte reply in time.
+    if (trouble == Trouble::LateReply)
+        return txt::CommandError;
+    if (EffectOf(trouble, id, "AC") != Effect::Intact)
+        return txt::ConnectError;
+    // A serial number that does not come still leaves the controller connected.
+    return EffectOf(trouble, id, "DB") == Effect::Intact ? txt::CommandOk : txt::CommandError;
+}
+
+const char* MessageName(int entry)
+{
+    return entry == txt::CommandOk ? "ok" : entry == txt::CommandError ? "command error" : "connect error";
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Op)
+Q_DECLARE_METATYPE(Trouble)
+
+class tst_FaultMatrix : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void operation_faultyController_endsAsOwedWithWindowIdle_data();
+    void operation_faultyController_endsAsOwedWithWindowIdle();
+};
+
+void tst_FaultMatrix::initTestCase()
+{
+    qInfo("fault matrix: %d operations x %d faults = %d cases", int(Operations().size()), int(Columns.size()),
+          int(Operations().size() * Columns.size()));
+}
+
+void tst_FaultMatrix::cleanup()
+{
+    // A failed case must not leave its hourglass to the next.
+    while (QApplication::overrideCursor() != nullptr)
+        QApplication::restoreOverrideCursor();
+}
+
+void tst_FaultMatrix::operation_faultyController_endsAsOwedWithWindowIdle_data()
+{
+    QTest::addColumn<Op>("op");
+    QTest::addColumn<Trouble>("trouble");
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<int>("message");
+
+    for (const Operation& operation : Operations()) {
+        for (const Column& column : Columns) {
+            const std::string id = IdFor(operation, column.trouble);
+            QString name = QStringLiteral("%1, %2").arg(QLatin1String(operation.name), QLatin1String(column.name));
+            if (id != DefaultId)
+                name += QStringLiteral(" (controller %1)").arg(QString::fromStdString(id));
+            const int message = ExpectedMessage(operation, column.trouble, id);
+            name += QStringLiteral(": %1").arg(QLatin1String(MessageName(message)));
+            QTest::newRow(qPrintable(name)) << operation.op << column.trouble << QString::fromStdString(id)
+                                            << message;
+        }
+    }
+}
+
+void tst_FaultMatrix::operation_faultyController_endsAsOwedWithWindowIdle()
+{
+    QFETCH(Op, op);
+    QFETCH(Trouble, trouble);
+    QFETCH(QString, id);
+    QFETCH(int, message);
+    const std::string deviceId = id.toStdString();
+    const Operation& operation =
+        *std::find_if(Operations().begin(), Operations().end(), [op](const Operation& o) { return o.op == op; });
+
+    WindowRig rig;
+    QVERIFY(rig.Show());
+    ct::app::TfrmModule& w = *rig.window;
+    if (trouble == Trouble::Refused) {
+        rig.PointAtClosedPort();
+    } else {
+        QVERIFY(rig.StartSim(Via::Tcp, SimConfig(deviceId)));
+        if (deviceId != DefaultId) {
+            QTest::mouseClick(w.btnConnect, Qt::LeftButton);
+            QCOMPARE(w.Identity().DeviceID, deviceId);
+            rig.sim->ClearCommands();
+        }
+        if (trouble != Trouble::None) {
+            for (const std::string& code : operation.codes)
+                rig.sim->InjectFault(FaultFor(trouble, code));
+        }
+    }
+
+    QPushButton* button = nullptr;
+    switch (op) {
+    case Op::Connect: button = w.btnConnect; break;
+    case Op::SetDate: button = w.btnSetDate; break;
+    case Op::Alarm:
+        w.cmbAlarm->setCurrentIndex(3);
+        button = w.btnAlarm;
+        break;
+    case Op::Initial: button = w.btnInitial; break;
+    case Op::Reboot: button = w.btnReboot; break;
+    case Op::Set19200: button = w.btnSet19200; break;
+    case Op::Set115200: button = w.btnSet115200; break;
+    case Op::Command:
+        w.pcMain->setCurrentWidget(w.tsCommand);
+        w.edCommandSend->setText(QString::fromStdString(ConsoleCommand));
+        button = w.btnCommand;
+        break;
+    case Op::ModuleCommand:
+        w.pcMain->setCurrentWidget(w.tsCommand);
+        w.cmbModuleType->setCurrentIndex(2);
+        w.cmbModuleId->setCurrentIndex(0);
+        w.edModuleCommandSend->setText(QStringLiteral("B"));
+        button = w.btnModuleCommand;
+        break;
+    case Op::Dido:
+        w.chkDO1->setChecked(true);
+        button = w.btnDIDO;
+        break;
+    case Op::Pooling: button = w.btnPooling; break;
+    }
+
+    // A continuous test runs inside its first click's handler: the second
+    // click, which stops it, comes from here, once the controller has heard a
+    // few cycles, or one when its replies take time-outs.
+    const bool continuous = operation.judge == Judge::Continuous;
+    const std::string cycleCommand = deviceId + (op == Op::Dido ? "DG0" : "PI");
+    QTimer stopper;
+    QElapsedTimer running;
+    bool stopClicked = false;
+    connect(&stopper, &QTimer::timeout, this, [&] {
+        if (stopClicked || !w.TestRunning())
+            return;
+        if (!running.isValid())
+            running.start();
+        const int cycles = CountOf(rig.Commands(), cycleCommand);
+        if (cycles >= 3 || (cycles >= 1 && running.elapsed() >= 1500)) {
+            stopClicked = true;
+            QTest::mouseClick(button, Qt::LeftButton);
+        }
+    });
+    if (continuous)
+        stopper.start(20);
+
+    QTest::mouseClick(button, Qt::LeftButton);
+    stopper.stop();
+
+    QCOMPARE(w.pnMsg->text(), rig.Text(message));
+    QVERIFY(!w.Busy());
+    QVERIFY(w.WindowEnabled());
+    QVERIFY(!w.TestActive());
+    QVERIFY(!w.TestRunning());
+    QVERIFY(!w.LinkOpen());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    QCOMPARE(w.btnDIDO->text(), rig.Text(txt::DidoTest));
+    QCOMPARE(w.btnPooling->text(), rig.Text(txt::PoolingTest));
+    QVERIFY(w.pcMain->isTabVisible(w.pcMain->indexOf(w.tsCommand)));
+    for (QPushButton* b : {w.btnConnect, w.btnSetDate, w.btnAlarm, w.btnInitial, w.btnReboot, w.btnDIDO,
+                           w.btnPooling, w.btnSet19200, w.btnSet115200, w.btnCommand, w.btnModuleCommand})
+        QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
+
+    if (op == Op::Dido) {
+        for (ct::app::Lamp* lamp : {w.shDI1, w.shDI2, w.shDI3, w.shDI4, w.shDI5, w.shDI6, w.shDI7, w.shDI8})
+            QCOMPARE(lamp->colour(), QColor(Qt::white));
+        // A test that never had the link never reaches its end, which is
+        // where the boxes are cleared.
+        QCOMPARE(w.chkDO1->isChecked(), trouble == Trouble::Refused);
+        for (QCheckBox* box : {w.chkDO2, w.chkDO3, w.chkDO4})
+            QVERIFY(!box->isChecked());
+    }
+
+    if (trouble == Trouble::Refused)
+        return;
+    const std::vector<std::string> heard = rig.Commands();
+    if (continuous) {
+        QVERIFY(CountOf(heard, cycleCommand) >= 1);
+        if (op == Op::Dido) {
+            QVERIFY(CountOf(heard, deviceId + "JC00110002") >= 1);
+            QCOMPARE(CountOf(heard, deviceId + "JD"), 1);
+            QCOMPARE(heard.back(), deviceId + "JD");
+        }
+    } else if (op == Op::Connect) {
+        const int attempts = message == txt::ConnectError ? 3 : trouble == Trouble::LateReply ? 2 : 1;
+        QCOMPARE(CountOf(heard, deviceId + "AC"), attempts);
+    } else {
+        // One request, never repeated.
+        QCOMPARE(int(heard.size()), 1);
+        QVERIFY2(heard.front().rfind(deviceId + operation.codes.front(), 0) == 0, heard.front().c_str());
+    }
+}
+
+QTEST_MAIN(tst_FaultMatrix)
+#include "tst_FaultMatrix.moc"
