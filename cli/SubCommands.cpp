@@ -3,6 +3,7 @@
 #include "StopSignal.h"
 
 #include "link/Clock.h"
+#include "link/ControllerInterface.h"
 #include "link/EventPump.h"
 #include "link/OperationFrame.h"
 #include "link/QtTransport.h"
@@ -12,8 +13,11 @@
 #include "tests/DidoTest.h"
 #include "tests/PollingTest.h"
 #include "tests/SetDateTime.h"
+#include "modules/ControllerId.h"
+#include "modules/G4Module.h"
 #include "modules/ModuleCommand.h"
 
+#include <cctype>
 #include <cstdio>
 
 namespace ct::cli {
@@ -151,6 +155,60 @@ private:
     std::string caption_;
 };
 
+struct CardKindName {
+    std::uint16_t bit;
+    const char* name;
+};
+
+// In the order of their bits.
+const CardKindName CardKindNames[] = {
+    {modules::CardUidA, "A"},         {modules::CardBlock, "ABlock"}, {modules::Card7Byte, "7Byte"},
+    {modules::CardIso15693, "15693"}, {modules::CardUidB, "B"},       {modules::CardGuidB, "BG"},
+};
+
+void PrintCardTypes(const modules::CardTypeWords& words)
+{
+    std::string types;
+    for (const CardKindName& kind : CardKindNames) {
+        if (words.cardType & kind.bit)
+            types += (types.empty() ? "" : ",") + std::string(kind.name);
+    }
+    PrintLine("types=" + types);
+    PrintLine("delay=" + std::to_string(words.delay));
+    PrintLine(std::string("green=") + ((words.mode & modules::ModeGreen) ? "1" : "0"));
+}
+
+class CliControllerIdView final : public modules::IControllerIdView {
+public:
+    void ShowControllerId(const std::string& id) override { PrintLine(id); }
+    void ShowControllerSerial(const std::string& serial) override { PrintLine(serial); }
+};
+
+// The receive fields are not printed, only what the pages take from a reply.
+class CliG6View final : public modules::IG6View {
+public:
+    void ShowReply(const std::string&) override {}
+    void ShowSerial(const std::string& serial) override { PrintLine(serial); }
+    void SelectModuleId(int id) override { PrintLine(std::to_string(id)); }
+    void ShowCardTypes(const modules::CardTypeWords& words) override { PrintCardTypes(words); }
+};
+
+class CliG4View final : public modules::IG4View {
+public:
+    void ShowReply(const std::string&) override {}
+    void ShowSerial(const std::string& serial) override { PrintLine(serial); }
+};
+
+bool SameNameAnyCase(const std::string& a, const char* b)
+{
+    std::size_t i = 0;
+    for (; i < a.size() && b[i] != '\0'; ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return i == a.size() && b[i] == '\0';
+}
+
 int Report(Outcome outcome, const std::string& commandText = {})
 {
     switch (outcome) {
@@ -186,6 +244,29 @@ Outcome FromStatus(link::StatusMessage message)
 }
 
 }  // namespace
+
+std::optional<std::uint16_t> ParseCardKinds(const std::string& list)
+{
+    std::uint16_t kinds = 0;
+    if (list.empty())
+        return kinds;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t comma = list.find(',', from);
+        const std::string item = list.substr(from, comma == std::string::npos ? comma : comma - from);
+        const CardKindName* known = nullptr;
+        for (const CardKindName& kind : CardKindNames) {
+            if (SameNameAnyCase(item, kind.name))
+                known = &kind;
+        }
+        if (!known)
+            return std::nullopt;
+        kinds = static_cast<std::uint16_t>(kinds | known->bit);
+        if (comma == std::string::npos)
+            return kinds;
+        from = comma + 1;
+    }
+}
 
 int UsageError(const std::string& message)
 {
@@ -299,6 +380,84 @@ int RunModule(const link::LinkSettings& settings, const std::string& deviceId, i
     Session s(settings);
     const Outcome outcome = tests::RunConsoleModuleCommand(s.frame, deviceId, typeIndex, moduleId, typed, PrintLine);
     return Report(outcome, modules::WrapModuleCommand(deviceId, typeIndex, moduleId, typed));
+}
+
+int RunControllerId(const link::LinkSettings& settings, const std::string& deviceId)
+{
+    Session s(settings);
+    CliControllerIdView view;
+    return Report(modules::RunGetControllerId(s.frame, deviceId, false, std::string(), view));
+}
+
+int RunControllerIdBySerial(const link::LinkSettings& settings, const std::string& serial)
+{
+    Session s(settings);
+    CliControllerIdView view;
+    return Report(modules::RunGetControllerId(s.frame, std::string(), true, serial, view),
+                  std::string(link::cmd::AnyControllerId) + link::cmd::IdBySerial + serial);
+}
+
+int RunSetControllerId(const link::LinkSettings& settings, const std::string& serial, const std::string& newId)
+{
+    Session s(settings);
+    return Report(modules::RunSetControllerIdBySerial(s.frame, serial, newId),
+                  std::string(link::cmd::AnyControllerId) + link::cmd::IdBySerial + serial + newId);
+}
+
+int RunG6Serial(const link::LinkSettings& settings, const std::string& deviceId, int moduleId)
+{
+    Session s(settings);
+    CliG6View view;
+    return Report(modules::RunG6ReadSerial(s.frame, deviceId, moduleId, view));
+}
+
+int RunG6Id(const link::LinkSettings& settings, const std::string& deviceId, const std::string& serial)
+{
+    Session s(settings);
+    CliG6View view;
+    return Report(modules::RunG6ReadId(s.frame, deviceId, serial, view),
+                  deviceId + link::cmd::G6ReadIdBySerial + serial);
+}
+
+int RunG6SetId(const link::LinkSettings& settings, const std::string& deviceId, const std::string& serial, int newId)
+{
+    Session s(settings);
+    CliG6View view;
+    return Report(modules::RunG6SetId(s.frame, deviceId, serial, newId, view),
+                  deviceId + link::cmd::G6SetIdBySerial + serial + serial + modules::Hex4(unsigned(newId)) + "0000");
+}
+
+int RunG6CardType(const link::LinkSettings& settings, const std::string& deviceId, int moduleId)
+{
+    Session s(settings);
+    CliG6View view;
+    return Report(modules::RunG6GetCardType(s.frame, deviceId, moduleId, view));
+}
+
+int RunG6SetCardType(const link::LinkSettings& settings, const std::string& deviceId, int moduleId,
+                     const modules::CardTypeChoice& choice)
+{
+    Session s(settings);
+    CliG6View view;
+    return Report(modules::RunG6SetCardType(s.frame, deviceId, moduleId, modules::WordsToWrite(choice), view));
+}
+
+int RunG4Serial(const link::LinkSettings& settings, const std::string& deviceId, int typeIndex,
+                const std::string& moduleId)
+{
+    Session s(settings);
+    CliG4View view;
+    return Report(modules::RunG4ReadSerial(s.frame, deviceId, typeIndex, moduleId, view));
+}
+
+int RunG4SetId(const link::LinkSettings& settings, const std::string& deviceId, int typeIndex,
+               const std::string& serial, int newId)
+{
+    Session s(settings);
+    CliG4View view;
+    return Report(modules::RunG4SetId(s.frame, deviceId, typeIndex, serial, newId, view),
+                  modules::WrapModuleCommand(deviceId, typeIndex, std::string(),
+                                             link::cmd::G4SetId + serial + std::to_string(newId)));
 }
 
 }  // namespace ct::cli

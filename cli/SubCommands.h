@@ -10,9 +10,12 @@
 
 #include "link/FrameCodec.h"
 #include "link/Link.h"
+#include "modules/G6Module.h"
 #include "tests/LineSpeed.h"
 
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace ct::cli {
@@ -57,5 +60,39 @@ int RunSetSpeed(const link::LinkSettings& settings, const std::string& deviceId,
 int RunCommand(const link::LinkSettings& settings, const std::string& deviceId, const std::string& typed);
 int RunModule(const link::LinkSettings& settings, const std::string& deviceId, int typeIndex,
               const std::string& moduleId, const std::string& typed);
+
+// The Controller page. By DeviceID ("AS"): prints the ID, then the serial
+// number. By serial number ("0000AV" + serial as typed): prints the ID of the
+// controller that answered.
+int RunControllerId(const link::LinkSettings& settings, const std::string& deviceId);
+int RunControllerIdBySerial(const link::LinkSettings& settings, const std::string& serial);
+// Serial number and new ID as typed; prints nothing.
+int RunSetControllerId(const link::LinkSettings& settings, const std::string& serial, const std::string& newId);
+
+// The G6 page, module IDs 0-8 and new IDs 1-8. The serial read prints the
+// serial number, the ID read the digit the module reported (9 included);
+// both card-type commands print the settings the module answered with as the
+// page shows them, one a line: "types=A,BG" (the checked boxes by the names
+// ParseCardKinds takes, in the order of their bits), "delay=10", "green=1".
+// The reset box is never set from a reply.
+int RunG6Serial(const link::LinkSettings& settings, const std::string& deviceId, int moduleId);
+int RunG6Id(const link::LinkSettings& settings, const std::string& deviceId, const std::string& serial);
+int RunG6SetId(const link::LinkSettings& settings, const std::string& deviceId, const std::string& serial, int newId);
+int RunG6CardType(const link::LinkSettings& settings, const std::string& deviceId, int moduleId);
+int RunG6SetCardType(const link::LinkSettings& settings, const std::string& deviceId, int moduleId,
+                     const modules::CardTypeChoice& choice);
+
+// The G4 page: `moduleId` "0".."8" as sent, `newId` 1-8. The read prints the
+// serial number, the set nothing.
+int RunG4Serial(const link::LinkSettings& settings, const std::string& deviceId, int typeIndex,
+                const std::string& moduleId);
+int RunG4SetId(const link::LinkSettings& settings, const std::string& deviceId, int typeIndex,
+               const std::string& serial, int newId);
+
+// The card kinds by the names the command line gives the page's boxes: A
+// (UID(A)), ABlock, 7Byte, 15693, B (UID(B)), BG (GUID(B)). "A,BG" (any
+// case; a name given twice counts once) as CardKind bits; "" is none.
+// Nothing for an unknown or empty item.
+std::optional<std::uint16_t> ParseCardKinds(const std::string& list);
 
 }  // namespace ct::cli

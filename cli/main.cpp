@@ -13,10 +13,19 @@
 //                           the tool uses from now on
 //   command TEXT            the console's controller command (DeviceID + TEXT)
 //   module TYPE ID TEXT     the console's module command
+//   controller-id [--by-sn SN]
+//                           the controller's ID and serial number, or the ID
+//                           of the controller with serial number SN
+//   set-controller-id SN NEWID
+//   g6 serial ID | id SN | set-id SN NEWID | card-type ID
+//   g6 set-card-type ID [--types LIST] [--delay N] [--green] [--reset]
+//                           G6 reader modules; card types as name=value lines
+//   g4 serial TYPE ID | set-id TYPE SN NEWID
 //
 // The global options --net or --com (with --settings) choose the link;
-// --id is the DeviceID that prefixes every command text but send's and
-// connect's. dido and poll run until their cycle count or SIGINT/SIGTERM,
+// --id is the DeviceID that prefixes every command text but send's,
+// connect's and the two serial-number commands of the controller ID (those
+// go to "0000"). dido and poll run until their cycle count or SIGINT/SIGTERM,
 // and always end with the window's stop.
 //
 // Exit status: 0 "Command ok." (a continuous test stopped by a signal too);
@@ -35,6 +44,7 @@
 #include <array>
 #include <climits>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -55,6 +65,16 @@ const char* const kDescription =
     "  set-speed 19200|115200              the serial settings now in use\n"
     "  command TEXT                        the reply to DeviceID + TEXT\n"
     "  module TYPE ID TEXT                 the module's reply\n"
+    "  controller-id [--by-sn SN]          ID and serial number, or the ID of SN\n"
+    "  set-controller-id SN NEWID\n"
+    "  g6 serial ID                        the G6 module's serial number\n"
+    "  g6 id SN                            the module's ID digit\n"
+    "  g6 set-id SN NEWID\n"
+    "  g6 card-type ID                     types=..., delay=..., green=...\n"
+    "  g6 set-card-type ID [--types LIST] [--delay N] [--green] [--reset]\n"
+    "                                      the settings the module answers with\n"
+    "  g4 serial TYPE ID                   the G4 module's serial number\n"
+    "  g4 set-id TYPE SN NEWID\n"
     "\n"
     "Runs one operation of the controller tool and prints its result on standard\n"
     "output, one item a line; the closing message (\"Command ok.\", \"Command\n"
@@ -121,6 +141,17 @@ const CLI::Validator OutputsCheck(
     },
     "LIST OF 1-4");
 
+const CLI::Validator CardKindsCheck(
+    [](std::string& list) -> std::string {
+        return cli::ParseCardKinds(list) ? std::string()
+                                         : "give card kinds A, ABlock, 7Byte, 15693, B, BG separated by commas, "
+                                           "e.g. A,BG";
+    },
+    "A,ABlock,7Byte,15693,B,BG");
+
+const std::vector<std::string> kModuleIds = {"0", "1", "2", "3", "4", "5", "6", "7", "8"};
+const std::vector<std::string> kNewModuleIds = {"1", "2", "3", "4", "5", "6", "7", "8"};
+
 const CLI::Validator ModuleTypeCheck(
     [](std::string& type) -> std::string {
         return modules::ModuleTypeIndex(type) ? std::string()
@@ -164,7 +195,8 @@ int main(int argc, char** argv)
             ->check(CLI::IsMember({"crc", "xor", "xor-etx"}));
     app.add_option("--id", deviceId,
                    "the DeviceID: exactly the 4 characters that prefix the command texts (default 0000, "
-                   "as the window before Connect); not used by send and connect")
+                   "as the window before Connect); not used by send, connect, controller-id --by-sn and "
+                   "set-controller-id")
         ->type_name("ID")
         ->check(DeviceIdCheck);
 
@@ -235,8 +267,98 @@ int main(int argc, char** argv)
         ->check(CLI::IsMember({"1", "2", "3", "4", "5", "6", "7", "8"}));
     module->add_option("TEXT", text, "the module's command text")->required();
 
-    for (CLI::App* sub : app.get_subcommands({}))
-        sub->footer(std::string(kGlobalOptions) + "\n\n" + kFooter);
+    std::string serial;
+    std::string newControllerId;
+    CLI::App* controllerId = app.add_subcommand(
+        "controller-id", "read the addressed controller's ID and serial number (DeviceID + \"AS\") and print "
+                         "them, one a line; with --by-sn print the ID of the controller with that serial number");
+    CLI::Option* bySnOption =
+        controllerId
+            ->add_option("--by-sn", serial,
+                         "ask by serial number instead: \"0000AV\" + SN reaches the controller whatever its ID; "
+                         "SN goes out as typed, e.g. 16030001")
+            ->type_name("SN");
+
+    CLI::App* setControllerId = app.add_subcommand(
+        "set-controller-id", "give the controller with serial number SN the ID NEWID (\"0000AV\" + SN + NEWID); "
+                             "later commands must address it with --id NEWID");
+    setControllerId->add_option("SN", serial, "the controller's serial number, sent as typed, e.g. 16030001")
+        ->required();
+    setControllerId->add_option("NEWID", newControllerId, "the new ID, sent as typed (12 goes out as 12, not 0012)")
+        ->required();
+
+    std::string moduleIdText;
+    std::string newModuleId;
+
+    CLI::App* g6 = app.add_subcommand("g6", "G6 reader and DIDO modules behind the controller");
+    g6->require_subcommand(1);
+    CLI::App* g6Serial = g6->add_subcommand("serial", "print the serial number of the G6 module with ID ID");
+    g6Serial->add_option("ID", moduleIdText, "the module's ID, 0-8")->required()->check(CLI::IsMember(kModuleIds));
+
+    CLI::App* g6Id = g6->add_subcommand(
+        "id", "print the ID digit that the G6 module with serial number SN reports");
+    g6Id->add_option("SN", serial, "the module's serial number, sent as typed, e.g. 16030001")->required();
+
+    CLI::App* g6SetId = g6->add_subcommand("set-id", "give the G6 module with serial number SN the ID NEWID");
+    g6SetId->add_option("SN", serial, "the module's serial number, sent as typed (twice), e.g. 16030001")
+        ->required();
+    g6SetId->add_option("NEWID", newModuleId, "the new ID, 1-8")->required()->check(CLI::IsMember(kNewModuleIds));
+
+    CLI::App* g6CardType = g6->add_subcommand(
+        "card-type", "read the card-type settings of the G6 module with ID ID and print them as the page shows "
+                     "them, one a line: types=LIST (the accepted card kinds, names as for set-card-type's "
+                     "--types), delay=N (the same-card delay in 100 ms, 0-65535), green=0|1 (the green mode; the "
+                     "reset mode is not read back)");
+    g6CardType->add_option("ID", moduleIdText, "the module's ID, 0-8")->required()->check(CLI::IsMember(kModuleIds));
+
+    std::string cardKinds;
+    std::string delayText = "10";
+    bool green = false;
+    bool resetMode = false;
+    CLI::App* g6SetCardType = g6->add_subcommand(
+        "set-card-type", "write the card-type settings of the G6 module with ID ID; the module answers with its "
+                         "settings, printed as card-type prints them");
+    g6SetCardType->add_option("ID", moduleIdText, "the module's ID, 0-8")
+        ->required()
+        ->check(CLI::IsMember(kModuleIds));
+    g6SetCardType
+        ->add_option("--types", cardKinds,
+                     "the card kinds the module accepts, separated by commas: A (UID(A)), ABlock (Block), 7Byte "
+                     "(7 Byte), 15693 (ISO15693), B (UID(B)), BG (GUID(B)); default none")
+        ->type_name("LIST")
+        ->check(CardKindsCheck);
+    g6SetCardType->add_option(
+        "--delay", delayText,
+        "the same-card delay in units of 100 ms as typed (default 10): a decimal integer goes out as its low "
+        "16 bits (999 as 03E7, -1 as FFFF); any other text, e.g. 1a or \"\", writes the fixed words card kinds "
+        "0000, delay 000A, mode 0001 instead, whatever --types, --green and --reset say, as the window does")
+        ->type_name("N");
+    g6SetCardType->add_flag("--green", green, "set the green mode (default off)");
+    g6SetCardType->add_flag("--reset", resetMode, "set the reset mode (default off)");
+
+    std::string g4Type;
+    CLI::App* g4 = app.add_subcommand("g4", "G4 modules behind the controller (DeviceID + \"DD\" + type letter)");
+    g4->require_subcommand(1);
+    const char* const g4TypeHelp =
+        "the type letter A, B, H, I, J or E, or the G4 page's name of the type, e.g. KXRB5/BS/BQ";
+    CLI::App* g4Serial = g4->add_subcommand(
+        "serial", "print the serial number of the G4 module of type TYPE with ID ID");
+    g4Serial->add_option("TYPE", g4Type, g4TypeHelp)->required()->check(ModuleTypeCheck);
+    g4Serial->add_option("ID", moduleIdText, "the module's ID, 0-8")->required()->check(CLI::IsMember(kModuleIds));
+
+    CLI::App* g4SetId = g4->add_subcommand(
+        "set-id", "give the G4 module of type TYPE with serial number SN the ID NEWID; any checked reply is "
+                  "taken as done");
+    g4SetId->add_option("TYPE", g4Type, g4TypeHelp)->required()->check(ModuleTypeCheck);
+    g4SetId->add_option("SN", serial, "the module's serial number, sent as typed, e.g. 16030001")->required();
+    g4SetId->add_option("NEWID", newModuleId, "the new ID, 1-8")->required()->check(CLI::IsMember(kNewModuleIds));
+
+    const std::string subFooter = std::string(kGlobalOptions) + "\n\n" + kFooter;
+    for (CLI::App* sub : app.get_subcommands({})) {
+        sub->footer(subFooter);
+        for (CLI::App* inner : sub->get_subcommands({}))
+            inner->footer(subFooter);
+    }
 
     try {
         app.parse(argc, argv);
@@ -299,5 +421,31 @@ int main(int argc, char** argv)
                                 serialSettings);
     if (command->parsed())
         return cli::RunCommand(settings, deviceId, text);
+    if (controllerId->parsed())
+        return bySnOption->count() > 0 ? cli::RunControllerIdBySerial(settings, serial)
+                                       : cli::RunControllerId(settings, deviceId);
+    if (setControllerId->parsed())
+        return cli::RunSetControllerId(settings, serial, newControllerId);
+    if (g6Serial->parsed())
+        return cli::RunG6Serial(settings, deviceId, std::stoi(moduleIdText));
+    if (g6Id->parsed())
+        return cli::RunG6Id(settings, deviceId, serial);
+    if (g6SetId->parsed())
+        return cli::RunG6SetId(settings, deviceId, serial, std::stoi(newModuleId));
+    if (g6CardType->parsed())
+        return cli::RunG6CardType(settings, deviceId, std::stoi(moduleIdText));
+    if (g6SetCardType->parsed()) {
+        modules::CardTypeChoice choice;
+        choice.kinds = *cli::ParseCardKinds(cardKinds);
+        choice.delayText = delayText;
+        choice.green = green;
+        choice.reset = resetMode;
+        return cli::RunG6SetCardType(settings, deviceId, std::stoi(moduleIdText), choice);
+    }
+    if (g4Serial->parsed())
+        return cli::RunG4Serial(settings, deviceId, *modules::ModuleTypeIndex(g4Type), moduleIdText);
+    if (g4SetId->parsed())
+        return cli::RunG4SetId(settings, deviceId, *modules::ModuleTypeIndex(g4Type), serial,
+                               std::stoi(newModuleId));
     return cli::RunModule(settings, deviceId, *modules::ModuleTypeIndex(moduleType), moduleId, text);
 }

@@ -210,6 +210,14 @@ std::ostream& operator<<(std::ostream& os, const SubCommandCase& c)
     return os << c.name;
 }
 
+// The page examples address DeviceID 0000: a controller that has that ID.
+void AnswerAsId0000(ct::sim::ControllerSim& sim)
+{
+    ct::sim::ControllerConfig config = sim.Config();
+    config.id = "0000";
+    sim.SetConfig(config);
+}
+
 const SubCommandCase kSubCommandCases[] = {
     {"alarm", "--id 0001 alarm 6", 0, {}, {"0001JF6"}},
     {"alarmOff_idAfterSubCommand", "alarm 0 --id 0001", 0, {}, {"0001JF0"}},
@@ -241,6 +249,100 @@ const SubCommandCase kSubCommandCases[] = {
     {"module_byLetter", "--id 0001 module H 1 B", 0, {"\\x030001DDH1OK\\x04"}, {"0001DDH1B"}},
     {"module_byConsoleName", "--id 0001 module KXRB5/KX77 1 B", 0, {"\\x030001DDH1OK\\x04"}, {"0001DDH1B"}},
     {"module_lowerCaseLetter", "--id 0001 module h 1 S", 0, {"\\x030001DDH1S16030001\\x04"}, {"0001DDH1S"}},
+
+    {"controllerId_byDeviceId", "--id 0001 controller-id", 0, {"0001", "16030001"}, {"0001AS"}},
+    {"controllerId_otherDeviceId_notAnswered", "controller-id", 1, {}, {"0000AS"}},
+    {"controllerId_wrongLength", "--id 0001 controller-id", 1, {}, {"0001AS"},
+     [](ct::sim::ControllerSim& sim) { sim.InjectFault({ct::sim::FaultKind::WrongLength, "AS", 1, 1}); }},
+    {"controllerId_serialWithControlByte_escaped", "--id 0001 controller-id", 0, {"0001", "1603\\x07001"},
+     {"0001AS"},
+     [](ct::sim::ControllerSim& sim) {
+         ct::sim::ControllerConfig config = sim.Config();
+         config.serial = "1603\a001";
+         sim.SetConfig(config);
+     }},
+    {"controllerId_bySerial", "controller-id --by-sn 16030001", 0, {"0001"}, {"0000AV16030001"}},
+    // The serial-number commands go to 0000 whatever --id says.
+    {"controllerId_bySerialOtherDeviceId", "--id 0005 controller-id --by-sn 16030001", 0, {"0001"},
+     {"0000AV16030001"}},
+    {"controllerId_bySerialUnknown_notAnswered", "controller-id --by-sn 16039999", 1, {}, {"0000AV16039999"}},
+    {"controllerId_bySerialPlainAcknowledgement", "controller-id --by-sn 16030001", 1, {}, {"0000AV16030001"},
+     [](ct::sim::ControllerSim& sim) { sim.InjectFault({ct::sim::FaultKind::WrongLength, "AV", 1, 1}); }},
+    {"setControllerId", "set-controller-id 16030001 0001", 0, {}, {"0000AV160300010001"}},
+    // Not padded: the controller refuses an ID of two characters.
+    {"setControllerId_newIdAsTyped", "--id 0001 set-controller-id 16030001 12", 1, {}, {"0000AV1603000112"}},
+    {"setControllerId_wrongLength", "set-controller-id 16030001 0002", 1, {}, {"0000AV160300010002"},
+     [](ct::sim::ControllerSim& sim) { sim.InjectFault({ct::sim::FaultKind::WrongLength, "AV", 1, 1}); }},
+
+    {"g6Serial", "g6 serial 1", 0, {"16030001"}, {"0000DR050006880000010001"}, AnswerAsId0000},
+    {"g6Serial_idAfterSubCommand", "g6 serial 1 --id 0001", 0, {"16030001"}, {"0001DR050006880000010001"}},
+    {"g6Serial_absentModule", "--id 0001 g6 serial 0", 1, {}, {"0001DR050006880000010000"}},
+    {"g6Id", "g6 id 16030001", 0, {"1"}, {"0000DR0500088400000216030001"}, AnswerAsId0000},
+    {"g6Id_digitNineStillPrinted", "--id 0001 g6 id 16030001", 0, {"9"}, {"0001DR0500088400000216030001"},
+     [](ct::sim::ControllerSim& sim) {
+         ct::sim::ControllerConfig config = sim.Config();
+         config.g6Modules[0].id = 9;
+         sim.SetConfig(config);
+     }},
+    {"g6Id_unknownSerial", "--id 0001 g6 id 16039999", 1, {}, {"0001DR0500088400000216039999"}},
+    {"g6Id_shortReply", "--id 0001 g6 id 16030001", 1, {}, {"0001DR0500088400000216030001"},
+     [](ct::sim::ControllerSim& sim) { sim.InjectFault({ct::sim::FaultKind::WrongLength, "DR05", 1, 1}); }},
+    {"g6SetId", "g6 set-id 16030001 1", 0, {}, {"0000DR05001084000002160300011603000100010000"}, AnswerAsId0000},
+    {"g6SetId_eight", "--id 0001 g6 set-id 16030001 8", 0, {}, {"0001DR05001084000002160300011603000100080000"}},
+    {"g6SetId_unknownSerial", "--id 0001 g6 set-id 16039999 2", 1, {},
+     {"0001DR05001084000002160399991603999900020000"}},
+    {"g6CardType", "g6 card-type 1", 0, {"types=A,BG", "delay=10", "green=1"}, {"0000DR050006880002030001"},
+     AnswerAsId0000},
+    {"g6CardType_absentModule", "--id 0001 g6 card-type 8", 1, {}, {"0001DR050006880002030008"}},
+    {"g6CardType_wrongLength", "--id 0001 g6 card-type 1", 1, {}, {"0001DR050006880002030001"},
+     [](ct::sim::ControllerSim& sim) { sim.InjectFault({ct::sim::FaultKind::WrongLength, "DR05", 1, 1}); }},
+    // Bit 3 and the bits above the six kinds name no box; the reset bit is
+    // not shown.
+    {"g6CardType_unnamedBitsAndResetOnly", "--id 0001 g6 card-type 1", 0, {"types=", "delay=65535", "green=0"},
+     {"0001DR050006880002030001"},
+     [](ct::sim::ControllerSim& sim) {
+         ct::sim::ControllerConfig config = sim.Config();
+         config.g6Modules[0].cardType = 0xFF88;
+         config.g6Modules[0].delay = 0xFFFF;
+         config.g6Modules[0].mode = 0x0002;
+         sim.SetConfig(config);
+     }},
+    {"g6SetCardType_pageStartValues", "g6 set-card-type 1 --types A,BG --delay 10 --green --reset", 0,
+     {"types=A,BG", "delay=10", "green=1"}, {"0000DR05000E8800020300010041000A00030000"}, AnswerAsId0000},
+    {"g6SetCardType_noOptions", "--id 0001 g6 set-card-type 1", 0, {"types=", "delay=10", "green=0"},
+     {"0001DR05000E8800020300010000000A00000000"}},
+    {"g6SetCardType_allKindsAnyCase", "--id 0001 g6 set-card-type 1 --types bg,b,15693,7byte,ablock,a --reset", 0,
+     {"types=A,ABlock,7Byte,15693,B,BG", "delay=10", "green=0"}, {"0001DR05000E8800020300010077000A00020000"}},
+    {"g6SetCardType_repeatedKindOnce", "--id 0001 g6 set-card-type 1 --types B,B --delay 999 --green", 0,
+     {"types=B", "delay=999", "green=1"}, {"0001DR05000E880002030001002003E700010000"}},
+    {"g6SetCardType_minusOneDelay", "--id 0001 g6 set-card-type 1 --types 15693 --delay -1", 0,
+     {"types=15693", "delay=65535", "green=0"}, {"0001DR05000E8800020300010010FFFF00000000"}},
+    {"g6SetCardType_delayLow16Bits", "--id 0001 g6 set-card-type 1 --delay=65546", 0,
+     {"types=", "delay=10", "green=0"}, {"0001DR05000E8800020300010000000A00000000"}},
+    // A delay that is no decimal number writes the window's fixed words.
+    {"g6SetCardType_nonDecimalDelay_fallbackWords", "--id 0001 g6 set-card-type 1 --types A,B --delay 1a --reset",
+     0, {"types=", "delay=10", "green=1"}, {"0001DR05000E8800020300010000000A00010000"}},
+    {"g6SetCardType_emptyDelay_fallbackWords", "--id 0001 g6 set-card-type 1 --types BG --delay '' --green", 0,
+     {"types=", "delay=10", "green=1"}, {"0001DR05000E8800020300010000000A00010000"}},
+    {"g6SetCardType_absentModule", "--id 0001 g6 set-card-type 2 --types A", 1, {},
+     {"0001DR05000E8800020300020001000A00000000"}},
+
+    {"g4Serial", "g4 serial H 1", 0, {"16030001"}, {"0000DDH1S"}, AnswerAsId0000},
+    {"g4Serial_byG4PageName", "--id 0001 g4 serial KXRB5/BS/BQ 1", 0, {"16030001"}, {"0001DDH1S"}},
+    {"g4Serial_absentModule", "--id 0001 g4 serial KXRA1/A5/C5 0", 1, {}, {"0001DDA0S"}},
+    {"g4Serial_wrongLength", "--id 0001 g4 serial h 1", 1, {}, {"0001DDH1S"},
+     [](ct::sim::ControllerSim& sim) { sim.InjectFault({ct::sim::FaultKind::WrongLength, "DD", 1, 1}); }},
+    {"g4Serial_controlByte_escaped", "--id 0001 g4 serial H 1", 0, {"\\x7F6030001"}, {"0001DDH1S"},
+     [](ct::sim::ControllerSim& sim) {
+         ct::sim::ControllerConfig config = sim.Config();
+         config.g4Modules[0].serial = "\x7F" "6030001";
+         sim.SetConfig(config);
+     }},
+    // Any checked reply sets the ID, a plain acknowledgement included.
+    {"g4SetId", "g4 set-id H 16030001 1", 0, {}, {"0000DDH0C160300011"}, AnswerAsId0000},
+    {"g4SetId_anyReplyLength", "--id 0001 g4 set-id KXRB5/BS/BQ 16030001 5", 0, {}, {"0001DDH0C160300015"},
+     [](ct::sim::ControllerSim& sim) { sim.InjectFault({ct::sim::FaultKind::WrongLength, "DD", 1, 7}); }},
+    {"g4SetId_printerEight_absent", "--id 0001 g4 set-id KXPRINT 16030001 8", 1, {}, {"0001DDE0C160300018"}},
 };
 
 class CliSubCommandTest : public CliTest, public ::testing::WithParamInterface<SubCommandCase> {};
@@ -335,8 +437,11 @@ TEST_F(CliTest, refusedConnection_subCommandsExit2AndPrintNothing)
         closedPort = gone.TcpPort();
     }
     const std::string target = "--net 127.0.0.1:" + std::to_string(closedPort) + " --id 0001 ";
-    for (const char* args : {"alarm 1", "connect", "dido --cycles 1", "poll", "set-time", "command AS",
-                             "module H 1 S"}) {
+    for (const char* args :
+         {"alarm 1", "connect", "dido --cycles 1", "poll", "set-time", "command AS", "module H 1 S", "controller-id",
+          "controller-id --by-sn 16030001", "set-controller-id 16030001 0002", "g6 serial 1", "g6 id 16030001",
+          "g6 set-id 16030001 2", "g6 card-type 1", "g6 set-card-type 1 --types A", "g4 serial H 1",
+          "g4 set-id H 16030001 2"}) {
         const CliRun r = Cli(target + args);
         EXPECT_EQ(2, r.status) << args;
         EXPECT_EQ("Connect device error!\n", r.err) << args;
@@ -360,7 +465,19 @@ TEST_F(CliTest, subCommandBadArguments_exit64AndSendNothing)
           std::string("poll --cycles 0"), std::string("set-speed 9600"), std::string("frobnicate"),
           std::string("--id 001 alarm 1"), std::string("--id 00001 alarm 1"), std::string("connect --at 10000"),
           std::string("connect --at -1"), std::string("--framing xor alarm 1"), std::string("reboot now"),
-          std::string("command ") + longText, std::string("module H 1 ") + longModuleText}) {
+          std::string("command ") + longText, std::string("module H 1 ") + longModuleText,
+          std::string("controller-id 16030001"), std::string("controller-id --by-sn"),
+          std::string("set-controller-id 16030001"), std::string("set-controller-id 16030001 0001 x"),
+          std::string("g6"), std::string("g6 frobnicate 1"), std::string("g6 serial 9"), std::string("g6 serial -1"),
+          std::string("g6 serial 01"), std::string("g6 serial"), std::string("g6 id"),
+          std::string("g6 set-id 16030001 0"), std::string("g6 set-id 16030001 9"), std::string("g6 set-id 16030001"),
+          std::string("g6 card-type 9"), std::string("g6 card-type 1 2"), std::string("g6 set-card-type"),
+          std::string("g6 set-card-type 9"), std::string("g6 set-card-type 1 --types C"),
+          std::string("g6 set-card-type 1 --types A,,BG"), std::string("g6 set-card-type 1 --types A,"),
+          std::string("g6 serial 1 --types A"),
+          std::string("g4"), std::string("g4 serial Z 1"), std::string("g4 serial H 9"), std::string("g4 serial H"),
+          std::string("g4 set-id H 16030001 0"), std::string("g4 set-id H 16030001"),
+          std::string("g4 set-id Q 16030001 1")}) {
         const CliRun r = Cli(net + " " + args);
         EXPECT_EQ(64, r.status) << args.substr(0, 80);
         EXPECT_FALSE(r.err.empty()) << args.substr(0, 80);
@@ -369,10 +486,132 @@ TEST_F(CliTest, subCommandBadArguments_exit64AndSendNothing)
     EXPECT_TRUE(sim.Commands().empty());
 }
 
+namespace {
+
+// A command that carries a serial number as typed: its text is `overhead`
+// characters and `copies` times the serial number.
+struct LongSerialCase {
+    const char* name;
+    std::size_t overhead;
+    std::size_t copies;
+    std::function<std::string(const std::string&)> args;
+
+    std::size_t Longest() const { return (ct::link::MaxCrcCommandLength - overhead) / copies; }
+};
+
+std::ostream& operator<<(std::ostream& os, const LongSerialCase& c)
+{
+    return os << c.name;
+}
+
+const LongSerialCase kLongSerialCases[] = {
+    // "0000AV" + SN
+    {"controllerIdBySerial", 6, 1, [](const std::string& sn) { return "controller-id --by-sn " + sn; }},
+    // "0000AV" + SN + "0001"
+    {"setControllerId", 10, 1, [](const std::string& sn) { return "set-controller-id " + sn + " 0001"; }},
+    // ID + head + SN
+    {"g6Id", 20, 1, [](const std::string& sn) { return "g6 id " + sn; }},
+    // ID + head + SN twice + new ID + "0000"
+    {"g6SetId", 28, 2, [](const std::string& sn) { return "g6 set-id " + sn + " 1"; }},
+    // ID + "DD" + letter + "0C" + SN + new ID digit
+    {"g4SetId", 10, 1, [](const std::string& sn) { return "g4 set-id H " + sn + " 1"; }},
+};
+
+class CliLongSerialTest : public CliTest, public ::testing::WithParamInterface<LongSerialCase> {};
+
+}  // namespace
+
+TEST_P(CliLongSerialTest, serialNumber_longerThanOneRequestTakes_exit64AndSendNothing)
+{
+    const LongSerialCase& c = GetParam();
+    const std::size_t length = c.Longest() + 1;
+    const CliRun r = Cli(net + " " + c.args(std::string(length, '1')));
+    EXPECT_EQ(64, r.status);
+    EXPECT_NE(std::string::npos,
+              r.err.find("command text of " + std::to_string(c.overhead + c.copies * length) + " characters"))
+        << r.err;
+    EXPECT_EQ("", r.out);
+    EXPECT_TRUE(sim.Commands().empty());
+}
+
+TEST_P(CliLongSerialTest, serialNumber_longestThatFits_sentAndUnanswered)
+{
+    const LongSerialCase& c = GetParam();
+    const CliRun r = Cli(net + " " + c.args(std::string(c.Longest(), '1')));
+    // Nobody has that serial number; the substitute controller does not even
+    // take a request frame of the full 1500 bytes, so only the exit status
+    // tells that it went out.
+    EXPECT_EQ(1, r.status) << r.err;
+    EXPECT_EQ("Command error!\n", r.err);
+    EXPECT_EQ("", r.out);
+}
+
+INSTANTIATE_TEST_SUITE_P(LongSerials, CliLongSerialTest, ::testing::ValuesIn(kLongSerialCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+namespace {
+
+// A setting written by one sub-command and read back by another.
+struct RoundTripCase {
+    const char* name;
+    std::string write;
+    std::string read;
+    std::vector<std::string> readOut;
+};
+
+std::ostream& operator<<(std::ostream& os, const RoundTripCase& c)
+{
+    return os << c.name;
+}
+
+const RoundTripCase kRoundTripCases[] = {
+    {"g6CardTypes", "--id 0001 g6 set-card-type 1 --types ABlock,15693,B --delay 255 --reset",
+     "--id 0001 g6 card-type 1", {"types=ABlock,15693,B", "delay=255", "green=0"}},
+    {"g6CardTypesGreen", "--id 0001 g6 set-card-type 1 --types 7Byte --delay 0 --green",
+     "--id 0001 g6 card-type 1", {"types=7Byte", "delay=0", "green=1"}},
+    // The module answers to its new ID from then on.
+    {"g6Id", "--id 0001 g6 set-id 16030001 3", "--id 0001 g6 id 16030001", {"3"}},
+    {"g6IdThenSerial", "--id 0001 g6 set-id 16030001 6", "--id 0001 g6 serial 6", {"16030001"}},
+    {"g4Id", "--id 0001 g4 set-id KXRB5/BS/BQ 16030001 4", "--id 0001 g4 serial H 4", {"16030001"}},
+    // The controller keeps the new ID; --id has to follow it.
+    {"controllerId", "set-controller-id 16030001 0042", "--id 0042 controller-id", {"0042", "16030001"}},
+};
+
+class CliRoundTripTest : public CliTest, public ::testing::WithParamInterface<RoundTripCase> {};
+
+}  // namespace
+
+TEST_P(CliRoundTripTest, setting_writtenThenRead_readsWhatWasWritten)
+{
+    const RoundTripCase& c = GetParam();
+    const CliRun written = Cli(net + " " + c.write);
+    ASSERT_EQ(0, written.status) << written.err;
+    const CliRun read = Cli(net + " " + c.read);
+    EXPECT_EQ(0, read.status) << read.err;
+    EXPECT_EQ(c.readOut, Lines(read.out));
+    EXPECT_EQ(2u, sim.Commands().size());
+}
+
+INSTANTIATE_TEST_SUITE_P(RoundTrips, CliRoundTripTest, ::testing::ValuesIn(kRoundTripCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CliTest, g6SetCardType_printsWhatTheModuleNowHolds)
+{
+    const CliRun r = Cli(net + " --id 0001 g6 set-card-type 1 --types A,7Byte,BG --delay 300 --green --reset");
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ((std::vector<std::string>{"types=A,7Byte,BG", "delay=300", "green=1"}), Lines(r.out));
+    const ct::sim::G6Module module = sim.Config().g6Modules.at(0);
+    EXPECT_EQ(0x0045, module.cardType);
+    EXPECT_EQ(300, module.delay);
+    EXPECT_EQ(0x0003, module.mode);
+}
+
 TEST_F(CliTest, subCommandHelp_exits0)
 {
     for (const char* sub : {"send", "connect", "set-time", "alarm", "factory-reset", "reboot", "dido", "poll",
-                            "set-speed", "command", "module"}) {
+                            "set-speed", "command", "module", "controller-id", "set-controller-id", "g6", "g6 serial",
+                            "g6 id", "g6 set-id", "g6 card-type", "g6 set-card-type", "g4", "g4 serial",
+                            "g4 set-id"}) {
         const CliRun r = Cli(std::string(sub) + " --help");
         EXPECT_EQ(0, r.status) << sub;
         EXPECT_NE(std::string::npos, r.out.find(std::string("controller-cli ") + sub)) << sub;
