@@ -53,8 +53,8 @@ QColor FromStoredColour(unsigned bgr)
 TfrmModule::TfrmModule(const Catalogue& catalogue, const ModuleServices& services, QWidget* parent)
     : QMainWindow(parent),
       catalogue_(catalogue),
-      clock_(services.clock),
       pump_(services.pump),
+      beeper_(services.beeper),
       settings_(services.settings),
       link_(services.transports, services.clock, services.pump),
       frame_(link_, *this, services.beeper, services.pump)

@@ -13,6 +13,7 @@
 
 #include "app/Catalogue.h"
 #include "app/SettingsStore.h"
+#include "firmware/FirmwareImage.h"
 #include "link/Link.h"
 #include "link/OperationFrame.h"
 #include "tests/Connect.h"
@@ -80,6 +81,14 @@ public:
     // active connection page by every operation and by SaveLinkSettings).
     const link::LinkSettings& CurrentLinkSettings() const { return link_.Settings; }
     const QString& FirmwareFile() const { return firmwareFile_; }
+    const firmware::FirmwareImage& Image() const { return image_; }
+    // The controller kind whose loader an upgrade uses: the kind Connect
+    // found if it has a loader, else the service user's choice in cmbLoader,
+    // else the kind the connected model takes.
+    int UpgradeKind() const;
+    // Reads the firmware file for `kind`; on failure its message, the red
+    // lamp and the low beep.
+    bool LoadFirmwareImage(int kind);
 
     // The operation frame.
     bool BeginOperation() { return frame_.BeginOperation(); }
@@ -266,6 +275,7 @@ public:
     QPlainTextEdit* moFirmwareNote = nullptr;
     QLabel* pnFirmwareNote = nullptr;
     QLabel* Panel3 = nullptr;
+    QComboBox* cmbLoader = nullptr;  // the service user's choice of boot loader
 
     // G6 Module page.
     QWidget* tsSetG6 = nullptr;
@@ -398,8 +408,8 @@ private:
     void ShowReplyIn(QLineEdit* field, const std::string& reply);
 
     const Catalogue& catalogue_;
-    link::IClock& clock_;
     link::IEventPump& pump_;
+    link::IBeeper& beeper_;
     SettingsStore& settings_;
     link::Link link_;
     link::OperationFrame frame_;
@@ -412,6 +422,7 @@ private:
     std::vector<QWidget*> blockedByTest_;
     int g6ReportedId_ = 0;
     QString firmwareFile_;
+    firmware::FirmwareImage image_;
     QString languageName_;
     int languageIndex_ = LangEnglish;
     bool shown_ = false;

@@ -39,6 +39,23 @@ bool OpenRegular(const std::string& path, std::ifstream& in)
 
 }  // namespace
 
+int LoaderKindForModel(const std::string& versionPanel)
+{
+    // The panel shows the 12-character model, two spaces and the version.
+    std::string model = Chars(versionPanel, 1, 12);
+    while (!model.empty() && model.back() == ' ')
+        model.pop_back();
+    const auto endsWith = [&model](const char* tail) {
+        const std::string t = tail;
+        return model.size() >= t.size() && model.compare(model.size() - t.size(), t.size(), t) == 0;
+    };
+    if (Chars(model, 1, 5) == "KX405" && endsWith("G4"))
+        return 3;
+    if (Chars(model, 1, 5) == "KX450" && endsWith("G5"))
+        return 6;
+    return 0;
+}
+
 LoaderParams LoaderFor(int kind)
 {
     switch (kind) {

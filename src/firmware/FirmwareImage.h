@@ -22,6 +22,12 @@ struct LoaderParams {
     int maxBlocks = 0;
 };
 
+// The kind whose loader the connected model takes, from the version panel's
+// model: 3 for a KX405 of the G4 generation, 6 for a KX450 of the G5
+// generation (the models the firmware files for kinds 3 and 6 name); 0, no
+// loader, for any other.
+int LoaderKindForModel(const std::string& versionPanel);
+
 // By controller kind: 3 and 6 the 512-byte loader (124 blocks), 1, 2 and 5
 // the 256-byte loader (248), 4 the 64-byte loader (984), any other none.
 LoaderParams LoaderFor(int kind);

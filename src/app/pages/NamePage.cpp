@@ -4,10 +4,16 @@
 #include "app/Fonts.h"
 #include "app/Module.h"
 #include "app/PageBuilder.h"
+#include "app/Widgets.h"
+#include "firmware/ModelName.h"
 
 #include <QGroupBox>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+
+#include <optional>
+#include <string>
 
 namespace ct::app {
 
@@ -44,17 +50,24 @@ void TfrmModule::CreateNamePage()
     SetColours(edModelName, Highlight(), White);
 }
 
-void TfrmModule::btnSetNoClick() {}
-void TfrmModule::btnG4Click() {}
-void TfrmModule::btnG3Click() {}
-void TfrmModule::btnG1Click() {}
-void TfrmModule::btnKX400Click() {}
-void TfrmModule::btnKX405Click() {}
-void TfrmModule::btnKX410Click() {}
-void TfrmModule::btnKX420Click() {}
-void TfrmModule::btnKX430Click() {}
-void TfrmModule::btnKX450Click() {}
-void TfrmModule::btnKX460Click() {}
-void TfrmModule::btnKX470Click() {}
+void TfrmModule::btnSetNoClick()
+{
+    const std::optional<std::string> version =
+        chkChangeVer->isChecked() ? std::optional<std::string>(ToBytes(edSetVer->text())) : std::nullopt;
+    ShowRefusal(firmware::RunSetModelName(frame_, *this, identity_.DeviceID, ToBytes(edModelName->text()), version));
+}
+
+// The model and version buttons only fill their fields.
+void TfrmModule::btnKX410Click() { SetFieldText(edModelName, QString::fromLatin1(firmware::ModelButtons[0].model)); }
+void TfrmModule::btnKX420Click() { SetFieldText(edModelName, QString::fromLatin1(firmware::ModelButtons[1].model)); }
+void TfrmModule::btnKX450Click() { SetFieldText(edModelName, QString::fromLatin1(firmware::ModelButtons[2].model)); }
+void TfrmModule::btnKX470Click() { SetFieldText(edModelName, QString::fromLatin1(firmware::ModelButtons[3].model)); }
+void TfrmModule::btnKX400Click() { SetFieldText(edModelName, QString::fromLatin1(firmware::ModelButtons[4].model)); }
+void TfrmModule::btnKX405Click() { SetFieldText(edModelName, QString::fromLatin1(firmware::ModelButtons[5].model)); }
+void TfrmModule::btnKX460Click() { SetFieldText(edModelName, QString::fromLatin1(firmware::ModelButtons[6].model)); }
+void TfrmModule::btnKX430Click() { SetFieldText(edModelName, QString::fromLatin1(firmware::ModelButtons[7].model)); }
+void TfrmModule::btnG4Click() { SetFieldText(edSetVer, QString::fromLatin1(firmware::VersionButtons[0])); }
+void TfrmModule::btnG3Click() { SetFieldText(edSetVer, QString::fromLatin1(firmware::VersionButtons[1])); }
+void TfrmModule::btnG1Click() { SetFieldText(edSetVer, QString::fromLatin1(firmware::VersionButtons[2])); }
 
 }  // namespace ct::app
