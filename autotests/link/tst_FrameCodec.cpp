@@ -393,13 +393,17 @@ TEST(RequestAssembler, bytesBetweenFrames_neverCompleteAFrame)
     EXPECT_EQ(Requests(stream), (std::vector<Request>{Passes("0001AS"), Passes("0001DB")}));
 }
 
+// The longest command text the tool sends fills the whole buffer: a reply
+// of that size would be refused, a request is heard.
 TEST(RequestAssembler, longestRequest_passes_longerDroppedWhole)
 {
-    const std::string longest(MaxCrcCommandLength - 1, 'A');  // a 1499-byte frame
-    EXPECT_EQ(Requests(CrcRequest(longest)), std::vector<Request>{Passes(longest)});
-    // 1500 bytes and more never complete; the next SOH assembles normally.
-    const std::string overlong = CrcRequest(std::string(MaxCrcCommandLength, 'A'));
-    ASSERT_EQ(FrameBufferSize, overlong.size());
+    const std::string longest(MaxCrcCommandLength, 'A');
+    ASSERT_EQ(FrameBufferSize, CrcRequest(longest).size());
+    EXPECT_EQ(Requests(CrcRequest(longest) + CrcRequest("0001AS")),
+              (std::vector<Request>{Passes(longest), Passes("0001AS")}));
+    // 1501 bytes and more never complete; the next SOH assembles normally.
+    std::string overlong = CrcRequest(longest);
+    overlong.insert(1, "A");
     const std::string stream = overlong + "\x01" + std::string(2000, 'B') + "\r" + CrcRequest("0001AS");
     EXPECT_EQ(Requests(stream), std::vector<Request>{Passes("0001AS")});
 }

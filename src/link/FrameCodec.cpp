@@ -176,8 +176,8 @@ AssembleStatus FrameAssembler::Feed(std::uint8_t byte)
     // start byte lands at offset 0 and keeps every CR from closing a frame
     // until the next start byte.
     buffer_[position_++] = byte;
-    if (position_ == FrameBufferSize) {
-        // A frame of 1500 bytes or more is never accepted: wrap, and make sure
+    if (position_ > longest_) {
+        // A frame longer than its longest is never accepted: wrap, and make sure
         // offset 0 no longer holds a start byte so that no CR can close what is
         // left of the lost frame.
         position_ = 0;

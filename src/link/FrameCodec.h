@@ -87,13 +87,18 @@ enum class AssembleStatus {
 //
 // A start byte always restarts the frame; the first CR after it closes the
 // frame. Bytes before the first start byte cannot complete a frame, so the
-// assembler resynchronises on the start byte. A frame that grows to the
-// buffer's size is dropped whole and never completes. The byte after a
+// assembler resynchronises on the start byte. A frame that grows past its
+// longest length is dropped whole and never completes: a reply of
+// FrameBufferSize bytes or more is never accepted, while a request may fill
+// the whole buffer (a command text of MaxCrcCommandLength characters). The byte after a
 // completed frame begins the next one, so a stream of frames can be fed
 // without a Reset in between; the completed frame stays readable until then.
 class FrameAssembler {
 public:
-    explicit FrameAssembler(std::uint8_t startByte) : start_(startByte) {}
+    explicit FrameAssembler(std::uint8_t startByte, std::size_t longestFrame = FrameBufferSize - 1)
+        : start_(startByte), longest_(longestFrame)
+    {
+    }
 
     // Clears the buffer to zero and the write position to 0, and sets the
     // start byte.
@@ -110,6 +115,7 @@ public:
 
 private:
     std::uint8_t start_;
+    std::size_t longest_;  // at most FrameBufferSize
     // The write position. A completed frame sets it back to 0 and leaves its
     // length in length_, so the next byte overwrites offset 0 and thereby
     // begins a new frame without a test of its own on the per-byte path.
@@ -152,7 +158,7 @@ private:
 // text, STX, four CRC characters, CR), taken from a continuous byte stream.
 class RequestAssembler : private FrameAssembler {
 public:
-    RequestAssembler() : FrameAssembler(SOH) {}
+    RequestAssembler() : FrameAssembler(SOH, FrameBufferSize) {}
 
     using FrameAssembler::data;
     using FrameAssembler::Feed;
