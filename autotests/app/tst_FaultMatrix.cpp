@@ -1,4 +1,5 @@
-// Every operation of the Basic test and Command test pages, and Connect,
+// Every operation of the Basic test, Command test, Controller, G6 Module and
+// G4 Module pages, and Connect,
 // against every fault the substitute controller puts into its replies (and a
 // controller that is not there), through the real window over TCP loopback.
 // Each case ends with the message the operation owes its user, and with the
@@ -19,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTimer>
 #include <QtTest>
@@ -39,7 +41,10 @@ namespace txt = ct::app::txt;
 
 namespace {
 
-enum class Op { Connect, SetDate, Alarm, Initial, Reboot, Set19200, Set115200, Command, ModuleCommand, Dido, Pooling };
+enum class Op {
+    Connect, SetDate, Alarm, Initial, Reboot, Set19200, Set115200, Command, ModuleCommand, Dido, Pooling,
+    CtrlId, CtrlIdBySn, SetCtrlBySn, G6Serial, G6Id, G6SetId, G6GetCardType, G6SetCardType, G4Serial, G4SetId,
+};
 
 // How an operation judges its replies.
 enum class Judge {
@@ -59,6 +64,8 @@ struct Operation {
     // The command, after the ID, whose reply decides it, for a one-shot
     // operation.
     std::string decisive;
+    // Sent after "0000" whatever the window's DeviceID.
+    bool anyController = false;
 };
 
 const std::string DefaultId = "0000";
@@ -78,6 +85,17 @@ const std::vector<Operation>& Operations()
         {Op::ModuleCommand, "module console", Judge::AnyLength, {"DD"}, "DDH1B"},
         {Op::Dido, "DIDO test", Judge::Continuous, {"JC", "DG0", "JD"}, {}},
         {Op::Pooling, "polling test", Judge::Continuous, {"PI", "IB"}, {}},
+        {Op::CtrlId, "controller ID", Judge::Length, {"AS"}, "AS"},
+        {Op::CtrlIdBySn, "controller ID by S/N", Judge::Length, {"AV"}, "AV16030001", true},
+        {Op::SetCtrlBySn, "set controller ID", Judge::Length, {"AV"}, "AV160300010001", true},
+        {Op::G6Serial, "G6 serial", Judge::Length, {"DR05"}, "DR050006880000010001"},
+        {Op::G6Id, "G6 ID", Judge::Length, {"DR05"}, "DR0500088400000216030001"},
+        {Op::G6SetId, "G6 set ID", Judge::Length, {"DR05"}, "DR05001084000002160300011603000100010000"},
+        {Op::G6GetCardType, "G6 card type", Judge::Length, {"DR05"}, "DR050006880002030001"},
+        {Op::G6SetCardType, "G6 set card type", Judge::Length, {"DR05"}, "DR05000E8800020300010041000A00030000"},
+        {Op::G4Serial, "G4 serial", Judge::Length, {"DD"}, "DDH1S"},
+        // Any checked reply sets the ID.
+        {Op::G4SetId, "G4 set ID", Judge::AnyLength, {"DD"}, "DDH0C160300011"},
     };
     return all;
 }
@@ -149,10 +167,10 @@ ct::sim::ControllerConfig SimConfig(const std::string& id)
 
 // Whether the reply of controller `id` to `code` has hex letters in its CRC,
 // i.e. whether writing them in lower case changes the frame at all.
-bool CrcHasLetters(const std::string& id, const std::string& code)
+bool CrcHasLetters(const std::string& id, const std::string& code, bool anyController = false)
 {
     ct::sim::ControllerModel model(SimConfig(id));
-    const auto reply = model.Answer(id + code);
+    const auto reply = model.Answer((anyController ? DefaultId : id) + code);
     if (!reply)
         return false;
     const std::string frame = ct::link::EncodeReply(ct::link::Framing::Crc, *reply);
@@ -167,11 +185,11 @@ bool CrcHasLetters(const std::string& id, const std::string& code)
 std::string IdFor(const Operation& operation, Trouble trouble)
 {
     if (trouble != Trouble::LowerCaseCrc || operation.decisive.empty() || operation.op == Op::Connect
-        || CrcHasLetters(DefaultId, operation.decisive))
+        || CrcHasLetters(DefaultId, operation.decisive, operation.anyController))
         return DefaultId;
     for (int n = 1; n <= 9999; ++n) {
         const std::string id = QStringLiteral("%1").arg(n, 4, 10, QLatin1Char('0')).toStdString();
-        if (CrcHasLetters(id, operation.decisive))
+        if (CrcHasLetters(id, operation.decisive, operation.anyController))
             return id;
     }
     return DefaultId;
@@ -180,7 +198,7 @@ std::string IdFor(const Operation& operation, Trouble trouble)
 // What a fault leaves of a reply for the tool.
 enum class Effect { Intact, Lost, Longer };
 
-Effect EffectOf(Trouble trouble, const std::string& id, const std::string& code)
+Effect EffectOf(Trouble trouble, const std::string& id, const std::string& code, bool anyController = false)
 {
     switch (trouble) {
     case Trouble::Silence:
@@ -188,7 +206,7 @@ Effect EffectOf(Trouble trouble, const std::string& id, const std::string& code)
     case Trouble::LateReply:
         return Effect::Lost;
     case Trouble::LowerCaseCrc:
-        return CrcHasLetters(id, code) ? Effect::Lost : Effect::Intact;
+        return CrcHasLetters(id, code, anyController) ? Effect::Lost : Effect::Intact;
     case Trouble::WrongLength:
     case Trouble::ExtraBytes:
         return Effect::Longer;
@@ -205,9 +223,13 @@ int ExpectedMessage(const Operation& operation, Trouble trouble, const std::stri
     case Judge::Continuous:
         return txt::CommandOk;
     case Judge::Length:
-        return EffectOf(trouble, id, operation.decisive) == Effect::Intact ? txt::CommandOk : txt::CommandError;
+        return EffectOf(trouble, id, operation.decisive, operation.anyController) == Effect::Intact
+                   ? txt::CommandOk
+                   : txt::CommandError;
     case Judge::AnyLength:
-        return EffectOf(trouble, id, operation.decisive) == Effect::Lost ? txt::CommandError : txt::CommandOk;
+        return EffectOf(trouble, id, operation.decisive, operation.anyController) == Effect::Lost
+                   ? txt::CommandError
+                   : txt::CommandOk;
     case Judge::Connect:
         break;
     }
@@ -333,6 +355,22 @@ void tst_FaultMatrix::operation_faultyController_endsAsOwedWithWindowIdle()
         button = w.btnDIDO;
         break;
     case Op::Pooling: button = w.btnPooling; break;
+    case Op::CtrlId: button = w.btnGetCtrlID; break;
+    case Op::CtrlIdBySn:
+        w.rbCtrlBySN->setChecked(true);
+        button = w.btnGetCtrlID;
+        break;
+    case Op::SetCtrlBySn: button = w.btnSetCtrlBySN; break;
+    case Op::G6Serial: button = w.btnG6SnId; break;
+    case Op::G6Id:
+        w.rbSN->setChecked(true);
+        button = w.btnG6SnId;
+        break;
+    case Op::G6SetId: button = w.btnG6SetId; break;
+    case Op::G6GetCardType: button = w.btnG6GetCardType; break;
+    case Op::G6SetCardType: button = w.btnG6SetCardType; break;
+    case Op::G4Serial: button = w.btnG4GetSn; break;
+    case Op::G4SetId: button = w.btnG4SetId; break;
     }
 
     // A continuous test runs inside its first click's handler: the second
@@ -400,7 +438,10 @@ void tst_FaultMatrix::operation_faultyController_endsAsOwedWithWindowIdle()
     } else {
         // One request, never repeated.
         QCOMPARE(int(heard.size()), 1);
-        QVERIFY2(heard.front().rfind(deviceId + operation.codes.front(), 0) == 0, heard.front().c_str());
+        const std::string prefix = operation.anyController ? DefaultId : deviceId;
+        QVERIFY2(heard.front() == prefix + operation.decisive || operation.op == Op::SetDate,
+                 heard.front().c_str());
+        QVERIFY2(heard.front().rfind(prefix + operation.codes.front(), 0) == 0, heard.front().c_str());
     }
 }
 
