@@ -13,12 +13,23 @@
 #include "tests/DidoTest.h"
 #include "tests/PollingTest.h"
 #include "tests/SetDateTime.h"
+#include "firmware/FirmwareImage.h"
+#include "firmware/ModelName.h"
+#include "firmware/Upgrade.h"
 #include "modules/ControllerId.h"
 #include "modules/G4Module.h"
 #include "modules/ModuleCommand.h"
 
+#include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace ct::cli {
 
@@ -153,6 +164,122 @@ public:
 
 private:
     std::string caption_;
+};
+
+bool StandardErrorIsTerminal()
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return ::isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+// The upgrade's two progress bars and its titles on standard error. A phase
+// begins when its bar gets its range; the bar's position r means that block
+// r is done (the last call sets it to the block count).
+class CliUpgradeView final : public firmware::IUpgradeView {
+public:
+    explicit CliUpgradeView(bool terminal) : terminal_(terminal) {}
+
+    void ShowTitle(tests::Title title) override
+    {
+        EndLine();
+        switch (title) {
+        case tests::Title::Programming:
+            phase_ = "Programming";
+            break;
+        case tests::Title::Verifying:
+            phase_ = "Verifying";
+            break;
+        default:
+            phase_.clear();
+            Show("Upgrading ...", true);
+            break;
+        }
+    }
+    void ShowCountdown(int n) override { Show("Connecting device ... ( " + std::to_string(n) + " )", true); }
+    void SetProgramRange(int maximum) override { BeginPhase(maximum); }
+    void SetProgramPosition(int position) override { Advance(position); }
+    void SetVerifyRange(int maximum) override { BeginPhase(maximum); }
+    void SetVerifyPosition(int position) override { Advance(position); }
+
+    // Ends a line left open on the terminal, before the closing message.
+    void Finish() { EndLine(); }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    void BeginPhase(int total)
+    {
+        EndLine();
+        total_ = total;
+        done_ = 0;
+        tenth_ = -1;
+        started_ = Clock::now();
+        ShowBlocks();
+    }
+
+    void Advance(int position)
+    {
+        done_ = position < total_ ? position + 1 : total_;
+        ShowBlocks();
+    }
+
+    void ShowBlocks()
+    {
+        const int tenth = total_ > 0 ? done_ * 10 / total_ : 10;
+        const bool milestone = tenth > tenth_;
+        if (!terminal_ && !milestone)
+            return;
+        tenth_ = tenth;
+
+        char line[160];
+        const double seconds = std::chrono::duration<double>(Clock::now() - started_).count();
+        if (done_ > 0 && seconds > 0.0) {
+            const double rate = done_ / seconds;
+            const long left = static_cast<long>((total_ - done_) / rate + 0.5);
+            std::snprintf(line, sizeof line, "%s %d/%d blocks, %.1f blocks/s, %ld:%02ld left", phase_.c_str(), done_,
+                          total_, rate, left / 60, left % 60);
+        } else {
+            std::snprintf(line, sizeof line, "%s %d/%d blocks", phase_.c_str(), done_, total_);
+        }
+        Show(line, false);
+    }
+
+    // On the terminal the line is drawn over the last one, and a line that
+    // must stay (a title, a countdown step) is ended at once.
+    void Show(const std::string& text, bool stays)
+    {
+        if (!terminal_) {
+            std::fprintf(stderr, "%s\n", text.c_str());
+            return;
+        }
+        const std::size_t width = std::max(text.size(), drawn_);
+        std::fprintf(stderr, "\r%-*s", static_cast<int>(width), text.c_str());
+        drawn_ = text.size();
+        open_ = true;
+        if (stays)
+            EndLine();
+        std::fflush(stderr);
+    }
+
+    void EndLine()
+    {
+        if (terminal_ && open_)
+            std::fputs("\n", stderr);
+        open_ = false;
+        drawn_ = 0;
+    }
+
+    bool terminal_;
+    std::string phase_;
+    int total_ = 0;
+    int done_ = 0;
+    int tenth_ = -1;
+    Clock::time_point started_;
+    std::size_t drawn_ = 0;
+    bool open_ = false;
 };
 
 struct CardKindName {
@@ -458,6 +585,67 @@ int RunG4SetId(const link::LinkSettings& settings, const std::string& deviceId, 
     return Report(modules::RunG4SetId(s.frame, deviceId, typeIndex, serial, newId, view),
                   modules::WrapModuleCommand(deviceId, typeIndex, std::string(),
                                              link::cmd::G4SetId + serial + std::to_string(newId)));
+}
+
+int RunSetModel(const link::LinkSettings& settings, const std::string& deviceId, const std::string& name,
+                const std::optional<std::string>& version)
+{
+    Session s(settings);
+    NoTitleView titles;
+    return Report(firmware::RunSetModelName(s.frame, titles, deviceId, name, version),
+                  deviceId + link::cmd::SetModelName + firmware::ModelNameField(name)
+                      + (version ? firmware::TrimControls(*version) : std::string()));
+}
+
+int RunUpgrade(const link::LinkSettings& settings, const std::string& deviceId, const std::string& path, int kind)
+{
+    // The version panel as Connect fills it: the model check compares the
+    // file's header with it.
+    std::string versionPanel;
+    {
+        Session s(settings);
+        s.device.Settings = settings;
+        if (!s.device.OpenLink()) {
+            std::fputs("Connect device error!\n", stderr);
+            return ExitConnectError;
+        }
+        const bool described = s.device.TransactCrc(deviceId + link::cmd::Describe)
+                               && s.device.ReplyLength() == link::cmd::DescribeReplyLength;
+        if (described) {
+            const std::string& reply = s.device.ReplyText();
+            versionPanel = link::ReplyField(reply, 8, 12) + "  " + link::ReplyField(reply, 20, 4);
+        }
+        s.device.CloseLink();
+        if (!described) {
+            std::fputs("no model read: no valid reply to \"DB\"\nCommand error!\n", stderr);
+            return ExitCommandError;
+        }
+    }
+
+    firmware::FirmwareImage image;
+    switch (firmware::LoadFirmwareImage(path, kind, versionPanel, image)) {
+    case firmware::LoadResult::CannotOpen:
+        std::fputs("Load firmware file error!\n", stderr);
+        return ExitCommandError;
+    case firmware::LoadResult::ModelMismatch:
+        std::fputs("Firmware file format model error!\n", stderr);
+        return ExitCommandError;
+    case firmware::LoadResult::Ok:
+        break;
+    }
+    // The window would open the link only to end with "Command error!".
+    if (firmware::LoaderFor(kind).loader == firmware::Loader::None) {
+        std::fprintf(stderr, "no boot loader for kind %d\nCommand error!\n", kind);
+        return ExitCommandError;
+    }
+
+    Session s(settings);
+    CliUpgradeView view(StandardErrorIsTerminal());
+    const Outcome outcome = firmware::RunFirmwareUpgrade(s.frame, kind, deviceId, image, view);
+    view.Finish();
+    if (outcome == Outcome::CommandOk)
+        PrintLine("blocks=" + std::to_string(image.ImageBlockCount));
+    return Report(outcome);
 }
 
 }  // namespace ct::cli

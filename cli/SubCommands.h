@@ -89,6 +89,23 @@ int RunG4Serial(const link::LinkSettings& settings, const std::string& deviceId,
 int RunG4SetId(const link::LinkSettings& settings, const std::string& deviceId, int typeIndex,
                const std::string& serial, int newId);
 
+// The Model Name page: DeviceID + "AS" + the name trimmed and then padded
+// with spaces or cut to 12 characters, + the trimmed version when given.
+// Prints nothing.
+int RunSetModel(const link::LinkSettings& settings, const std::string& deviceId, const std::string& name,
+                const std::optional<std::string>& version);
+
+// The Firmware upgrade page with the loader of `kind` (0-7). First a short
+// exchange of its own reads the model and version ("DB") for the model
+// check; a file that cannot be read, a model the file was not built for or
+// a kind without a loader then ends it with exit status 1 and nothing more
+// sent. The progress goes to standard error: on a terminal one line redrawn
+// in place (phase, blocks done of all, blocks per second, time left),
+// otherwise a line at the start of each phase, at every tenth of its blocks
+// and at its end. Standard output gets "blocks=N" once all N blocks were
+// programmed and verified.
+int RunUpgrade(const link::LinkSettings& settings, const std::string& deviceId, const std::string& path, int kind);
+
 // The card kinds by the names the command line gives the page's boxes: A
 // (UID(A)), ABlock, 7Byte, 15693, B (UID(B)), BG (GUID(B)). "A,BG" (any
 // case; a name given twice counts once) as CardKind bits; "" is none.

@@ -21,6 +21,10 @@
 //   g6 set-card-type ID [--types LIST] [--delay N] [--green] [--reset]
 //                           G6 reader modules; card types as name=value lines
 //   g4 serial TYPE ID | set-id TYPE SN NEWID
+//   set-model NAME [--version VVVV]
+//                           writes the model name (12 characters) and version
+//   upgrade FILE --kind N   firmware upgrade with the loader of kind N; the
+//                           progress on standard error, "blocks=N" at the end
 //
 // The global options --net or --com (with --settings) choose the link;
 // --id is the DeviceID that prefixes every command text but send's,
@@ -43,6 +47,7 @@
 
 #include <array>
 #include <climits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,6 +80,8 @@ const char* const kDescription =
     "                                      the settings the module answers with\n"
     "  g4 serial TYPE ID                   the G4 module's serial number\n"
     "  g4 set-id TYPE SN NEWID\n"
+    "  set-model NAME [--version VVVV]\n"
+    "  upgrade FILE --kind N               blocks=N once programmed and verified\n"
     "\n"
     "Runs one operation of the controller tool and prints its result on standard\n"
     "output, one item a line; the closing message (\"Command ok.\", \"Command\n"
@@ -353,6 +360,46 @@ int main(int argc, char** argv)
     g4SetId->add_option("SN", serial, "the module's serial number, sent as typed, e.g. 16030001")->required();
     g4SetId->add_option("NEWID", newModuleId, "the new ID, 1-8")->required()->check(CLI::IsMember(kNewModuleIds));
 
+    std::string modelName;
+    std::string modelVersion;
+    CLI::App* setModel = app.add_subcommand(
+        "set-model", "write the model name NAME into the controller (DeviceID + \"AS\" + the 12-character "
+                     "name field [+ version]), as the Model Name page does");
+    setModel
+        ->add_option("NAME", modelName,
+                     "the model designation, e.g. KX410NT4-SG4: without leading and trailing blanks and control "
+                     "characters, padded with spaces or cut to 12 characters (never refused for its length)")
+        ->required();
+    CLI::Option* modelVersionOption =
+        setModel
+            ->add_option("--version", modelVersion,
+                         "also write the version, e.g. 0503: appended trimmed, otherwise as typed (the page's "
+                         "\"Change Version\" box)")
+            ->type_name("VVVV");
+
+    std::string firmwareFile;
+    int upgradeKind = 0;
+    CLI::App* upgrade = app.add_subcommand(
+        "upgrade",
+        "upgrade the controller's firmware from FILE, as the Firmware upgrade page does with the loader of kind "
+        "N: reads the model with DeviceID + \"DB\", loads the file and checks its header against that model, "
+        "then enters the boot loader, programs and verifies every block and starts the new firmware (7 s or 2 s "
+        "pause after the start command). Progress goes to standard error: one line redrawn in place on a "
+        "terminal (phase, blocks done/all, blocks per second, time left), otherwise one line when a phase "
+        "begins, at every tenth of its blocks and when it ends. Standard output gets \"blocks=N\" once all N "
+        "blocks were programmed and verified. A file that cannot be read (\"Load firmware file error!\"), a "
+        "model the file was not built for (\"Firmware file format model error!\") or a kind without a loader "
+        "(\"no boot loader for kind N\") exit with 1 and nothing sent after \"DB\"");
+    upgrade->add_option("FILE", firmwareFile, "the firmware file: a 16-byte header naming the model, then the image")
+        ->required();
+    upgrade
+        ->add_option("--kind", upgradeKind,
+                     "the controller kind, 0-7: 3 and 6 the 512-byte loader, 1, 2 and 5 the 256-byte loader, "
+                     "4 the 64-byte loader; 0 and 7 have none")
+        ->required()
+        ->type_name("N")
+        ->check(CLI::Range(0, 7));
+
     const std::string subFooter = std::string(kGlobalOptions) + "\n\n" + kFooter;
     for (CLI::App* sub : app.get_subcommands({})) {
         sub->footer(subFooter);
@@ -442,6 +489,12 @@ int main(int argc, char** argv)
         choice.reset = resetMode;
         return cli::RunG6SetCardType(settings, deviceId, std::stoi(moduleIdText), choice);
     }
+    if (setModel->parsed())
+        return cli::RunSetModel(settings, deviceId, modelName,
+                                modelVersionOption->count() > 0 ? std::optional<std::string>(modelVersion)
+                                                                : std::nullopt);
+    if (upgrade->parsed())
+        return cli::RunUpgrade(settings, deviceId, firmwareFile, upgradeKind);
     if (g4Serial->parsed())
         return cli::RunG4Serial(settings, deviceId, *modules::ModuleTypeIndex(g4Type), moduleIdText);
     if (g4SetId->parsed())

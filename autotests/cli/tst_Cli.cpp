@@ -343,6 +343,29 @@ const SubCommandCase kSubCommandCases[] = {
     {"g4SetId_anyReplyLength", "--id 0001 g4 set-id KXRB5/BS/BQ 16030001 5", 0, {}, {"0001DDH0C160300015"},
      [](ct::sim::ControllerSim& sim) { sim.InjectFault({ct::sim::FaultKind::WrongLength, "DD", 1, 7}); }},
     {"g4SetId_printerEight_absent", "--id 0001 g4 set-id KXPRINT 16030001 8", 1, {}, {"0001DDE0C160300018"}},
+
+    {"setModel_twelveCharacters", "--id 0001 set-model KX410NT4-SG4", 0, {}, {"0001ASKX410NT4-SG4"}},
+    {"setModel_elevenCharacters_paddedWithOneSpace", "--id 0001 set-model KX430-NT-4R", 0, {},
+     {"0001ASKX430-NT-4R "}},
+    {"setModel_surroundingBlanks_trimmed", "--id 0001 set-model '  KX450NT4-SG5 '", 0, {}, {"0001ASKX450NT4-SG5"}},
+    {"setModel_controlCharacters_trimmed", "--id 0001 set-model \"$(printf '\\tKX460\\r')\"", 0, {},
+     {"0001ASKX460       "}},
+    {"setModel_twentyCharacters_cutToTwelve", "--id 0001 set-model KX470NT4-SG4-EXTRA12", 0, {},
+     {"0001ASKX470NT4-SG4"}},
+    {"setModel_innerBlanks_kept", "--id 0001 set-model 'KX 400  G1F'", 0, {}, {"0001ASKX 400  G1F "}},
+    {"setModel_empty_twelveSpaces", "--id 0001 set-model ''", 0, {}, {"0001AS            "}},
+    {"setModel_version_appended", "--id 0001 set-model KX410NT4-SG4 --version 0495", 0, {},
+     {"0001ASKX410NT4-SG40495"}},
+    {"setModel_shortNameAndVersion", "--id 0001 set-model KX430-NT-4R --version ' 0298 '", 0, {},
+     {"0001ASKX430-NT-4R 0298"}},
+    // The version is neither filled nor checked, as the page sends it.
+    {"setModel_versionAsTyped", "--id 0001 set-model KX410NT4-SG4 --version 05031", 0, {},
+     {"0001ASKX410NT4-SG405031"}},
+    {"setModel_emptyVersion_nothingAppended", "--id 0001 set-model KX410NT4-SG4 --version ''", 0, {},
+     {"0001ASKX410NT4-SG4"}},
+    {"setModel_otherId_notAnswered", "set-model KX410NT4-SG4", 1, {}, {"0000ASKX410NT4-SG4"}},
+    {"setModel_wrongLength", "--id 0001 set-model KX410NT4-SG4", 1, {}, {"0001ASKX410NT4-SG4"},
+     [](ct::sim::ControllerSim& sim) { sim.InjectFault({ct::sim::FaultKind::WrongLength, "AS", 1, 1}); }},
 };
 
 class CliSubCommandTest : public CliTest, public ::testing::WithParamInterface<SubCommandCase> {};
@@ -441,7 +464,7 @@ TEST_F(CliTest, refusedConnection_subCommandsExit2AndPrintNothing)
          {"alarm 1", "connect", "dido --cycles 1", "poll", "set-time", "command AS", "module H 1 S", "controller-id",
           "controller-id --by-sn 16030001", "set-controller-id 16030001 0002", "g6 serial 1", "g6 id 16030001",
           "g6 set-id 16030001 2", "g6 card-type 1", "g6 set-card-type 1 --types A", "g4 serial H 1",
-          "g4 set-id H 16030001 2"}) {
+          "g4 set-id H 16030001 2", "set-model KX410NT4-SG4", "upgrade missing.KXB --kind 1"}) {
         const CliRun r = Cli(target + args);
         EXPECT_EQ(2, r.status) << args;
         EXPECT_EQ("Connect device error!\n", r.err) << args;
@@ -477,7 +500,12 @@ TEST_F(CliTest, subCommandBadArguments_exit64AndSendNothing)
           std::string("g6 serial 1 --types A"),
           std::string("g4"), std::string("g4 serial Z 1"), std::string("g4 serial H 9"), std::string("g4 serial H"),
           std::string("g4 set-id H 16030001 0"), std::string("g4 set-id H 16030001"),
-          std::string("g4 set-id Q 16030001 1")}) {
+          std::string("g4 set-id Q 16030001 1"), std::string("set-model"), std::string("set-model A B"),
+          std::string("set-model A --version"), std::string("set-model A --version ") + longText,
+          std::string("set-model A --kind 1"), std::string("upgrade"), std::string("upgrade f.KXB"),
+          std::string("upgrade --kind 1"), std::string("upgrade f.KXB --kind 8"), std::string("upgrade f.KXB --kind -1"),
+          std::string("upgrade f.KXB --kind x"), std::string("upgrade f.KXB --kind"),
+          std::string("upgrade f.KXB g.KXB --kind 1"), std::string("upgrade f.KXB --kind 1 --version 0503")}) {
         const CliRun r = Cli(net + " " + args);
         EXPECT_EQ(64, r.status) << args.substr(0, 80);
         EXPECT_FALSE(r.err.empty()) << args.substr(0, 80);
@@ -611,7 +639,7 @@ TEST_F(CliTest, subCommandHelp_exits0)
     for (const char* sub : {"send", "connect", "set-time", "alarm", "factory-reset", "reboot", "dido", "poll",
                             "set-speed", "command", "module", "controller-id", "set-controller-id", "g6", "g6 serial",
                             "g6 id", "g6 set-id", "g6 card-type", "g6 set-card-type", "g4", "g4 serial",
-                            "g4 set-id"}) {
+                            "g4 set-id", "set-model", "upgrade"}) {
         const CliRun r = Cli(std::string(sub) + " --help");
         EXPECT_EQ(0, r.status) << sub;
         EXPECT_NE(std::string::npos, r.out.find(std::string("controller-cli ") + sub)) << sub;
@@ -666,4 +694,115 @@ TEST(CliSerialTest, setSpeedOverTerminal_laterCommandsNeedTheNewSettings)
     r = Cli(port + "--settings 19200,e,8,1 alarm 3");
     EXPECT_EQ(0, r.status) << r.err;
     EXPECT_EQ((std::vector<std::string>{"0001AE001002", "0001JF3"}), sim.Commands());
+}
+
+TEST_F(CliTest, setModel_thenConnect_versionPanelShowsTheNewModelAndVersion)
+{
+    CliRun r = Cli(net + " --id 0001 set-model ' KX430-NT-4R' --version 0495");
+    ASSERT_EQ(0, r.status) << r.err;
+    EXPECT_EQ("Command ok.\n", r.err);
+    EXPECT_EQ("", r.out);
+    r = Cli(net + " connect --at 1");
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ((std::vector<std::string>{"KX430-NT-4R   0495", "S/N:16030001   ID:0001"}), Lines(r.out));
+}
+
+namespace {
+
+// A firmware file: the 16 header bytes as given (shorter: NUL-filled), then
+// the payload.
+std::string WriteFirmware(const std::string& name, const std::string& header, const std::string& payload)
+{
+    const std::string path = ::testing::TempDir() + "cli_fw_" + std::to_string(::getpid()) + "_" + name;
+    std::string bytes = header;
+    bytes.resize(16, '\0');
+    bytes += payload;
+    if (FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+    return path;
+}
+
+const std::string kMissingFirmware = "/nonexistent-ct/KX920-G4.KXB";
+
+// An upgrade that ends before the boot loader: only "DB" is heard.
+struct UpgradeRefusalCase {
+    const char* name;
+    std::string header;  // empty: the file does not exist
+    std::string args;    // after the file
+    std::string err;
+    std::vector<std::string> heard;
+    std::function<void(ct::sim::ControllerSim&)> prepare = nullptr;
+};
+
+std::ostream& operator<<(std::ostream& os, const UpgradeRefusalCase& c)
+{
+    return os << c.name;
+}
+
+void ModelIs(ct::sim::ControllerSim& sim, const char* model)
+{
+    ct::sim::ControllerConfig config = sim.Config();
+    config.model = model;
+    sim.SetConfig(config);
+}
+
+const char* const kLoadError = "Load firmware file error!\n";
+const char* const kModelError = "Firmware file format model error!\n";
+
+const UpgradeRefusalCase kUpgradeRefusalCases[] = {
+    {"missingFile", "", "--id 0001 --kind 1", kLoadError, {"0001DB"}},
+    {"missingFileKindWithoutLoader", "", "--id 0001 --kind 7", kLoadError, {"0001DB"}},
+    // The 256-byte loader compares 11 characters of the controller's model.
+    {"kind1_otherModel", "KX420NT4-SG4", "--id 0001 --kind 1", kModelError, {"0001DB"}},
+    {"kind2_lowerCaseHeader", "kx410NT4-SG4", "--id 0001 --kind 2", kModelError, {"0001DB"}},
+    {"kind5_controllerModelChanged", "KX410NT4-SG4", "--id 0001 --kind 5", kModelError,
+     {"0001DB"}, [](ct::sim::ControllerSim& sim) { ModelIs(sim, "KX420NT4-SG4"); }},
+    // A KX460 takes the KX400 image only.
+    {"kind1_kx460OwnModel", "KX460NT4-G3F", "--id 0001 --kind 1", kModelError, {"0001DB"},
+     [](ct::sim::ControllerSim& sim) { ModelIs(sim, "KX460NT4-G3F"); }},
+    {"kind4_sevenCharactersDiffer", "KX410NX4-SG4", "--id 0001 --kind 4", kModelError, {"0001DB"}},
+    {"kind3_notKx405Image", "KX410NT4-SG4", "--id 0001 --kind 3", kModelError, {"0001DB"}},
+    {"kind6_notKx450Image", "KX405NT-G4", "--id 0001 --kind 6", kModelError, {"0001DB"}},
+    {"kind7_noLoader", "KX410NT4-SG4", "--id 0001 --kind 7", "no boot loader for kind 7\nCommand error!\n",
+     {"0001DB"}},
+    {"kind0_noLoader_anyHeader", "whatever", "--kind 0 --id 0001", "no boot loader for kind 0\nCommand error!\n",
+     {"0001DB"}},
+    {"describeNotAnswered", "KX410NT4-SG4", "--kind 1", "no model read: no valid reply to \"DB\"\nCommand error!\n",
+     {"0000DB"}},
+    {"describeWrongLength", "KX410NT4-SG4", "--id 0001 --kind 1",
+     "no model read: no valid reply to \"DB\"\nCommand error!\n", {"0001DB"},
+     [](ct::sim::ControllerSim& sim) { sim.InjectFault({ct::sim::FaultKind::WrongLength, "DB", 1, 1}); }},
+};
+
+class CliUpgradeRefusalTest : public CliTest, public ::testing::WithParamInterface<UpgradeRefusalCase> {};
+
+}  // namespace
+
+TEST_P(CliUpgradeRefusalTest, upgrade_refusedAfterDescribe_exit1AndNothingMoreSent)
+{
+    const UpgradeRefusalCase& c = GetParam();
+    if (c.prepare)
+        c.prepare(sim);
+    const std::string path =
+        c.header.empty() ? kMissingFirmware : WriteFirmware(c.name, c.header, std::string(300, '\x5A'));
+    const CliRun r = Cli(net + " upgrade " + Quote(path) + " " + c.args);
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(c.err, r.err);
+    EXPECT_EQ("", r.out);
+    EXPECT_EQ(c.heard, sim.Commands());
+    if (!c.header.empty())
+        std::remove(path.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(UpgradeRefusals, CliUpgradeRefusalTest, ::testing::ValuesIn(kUpgradeRefusalCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CliTest, upgrade_directoryAsFile_loadErrorAndExit1)
+{
+    const CliRun r = Cli(net + " --id 0001 upgrade " + Quote(::testing::TempDir()) + " --kind 4");
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(kLoadError, r.err);
+    EXPECT_EQ(std::vector<std::string>{"0001DB"}, sim.Commands());
 }
