@@ -251,6 +251,9 @@ ControllerModel::ControllerModel(ControllerConfig config, NowFunction now)
 void ControllerModel::SetConfig(ControllerConfig config)
 {
     config_ = Normalised(std::move(config));
+    // A controller whose loader was taken away is back in its application.
+    if (loader_.active() && loader_.kind() != config_.loader)
+        loader_.Leave();
     // An "IB" still acknowledges the record shown only if it is still first.
     if (recordShown_ && !config_.records.empty()) {
         recordShown_ = SameRecord(config_.records.front(), shownRecord_);
@@ -306,6 +309,30 @@ std::string ControllerModel::Ack(std::string_view code, bool allowShort) const
 }
 
 std::optional<std::string> ControllerModel::Answer(std::string_view commandText)
+{
+    auto response = Respond(commandText, link::Framing::Crc);
+    if (!response || response->framing != link::Framing::Crc || response->spoiltCheck)
+        return std::nullopt;
+    return std::move(response->text);
+}
+
+std::optional<Response> ControllerModel::Respond(std::string_view commandText, link::Framing heard)
+{
+    if (loader_.active())
+        return loader_.Answer(commandText, heard, config_.id, config_.loaderFaults);
+    if (heard != link::Framing::Crc)
+        return std::nullopt;
+    const std::size_t idLength = Width(cmd::ControllerIdLength);
+    if (commandText.substr(0, idLength) == config_.id)
+        if (auto entered = loader_.Enter(config_.loader, config_.id, commandText.substr(idLength)))
+            return entered;
+    auto text = AnswerApplication(commandText);
+    if (!text)
+        return std::nullopt;
+    return Response{std::move(*text), link::Framing::Crc, false};
+}
+
+std::optional<std::string> ControllerModel::AnswerApplication(std::string_view commandText)
 {
     const std::size_t idLength = Width(cmd::ControllerIdLength);
     if (commandText.size() < idLength + 2)

@@ -20,8 +20,15 @@
 // carry, "DD" + type letter the G4 module of that type and ID; setting an ID
 // or the card-type words changes the module so that a later read shows what
 // was written. A module that is not there does not answer.
+//
+// Boot loader: the ID and the enter command of the configured loader switch
+// the controller into it; from then on the loader answers (sim/BootLoader.h)
+// and the application commands go unanswered until the loader's start
+// command. "AS" with a 12-character model (and a version) sets what "DB"
+// reports; "AS" alone still reads the serial number.
 #pragma once
 
+#include "sim/BootLoader.h"
 #include "sim/ControllerSim.h"
 
 #include <functional>
@@ -42,7 +49,10 @@ public:
 
     // The reply text, or nothing when the controller does not answer (unknown
     // command, another ID, a module or serial number it does not have).
+    // Only replies in CRC framing, without a spoilt check.
     std::optional<std::string> Answer(std::string_view commandText);
+    // Any reply, for a request heard in `heard` framing (Crc or Xor).
+    std::optional<Response> Respond(std::string_view commandText, link::Framing heard);
 
     const ControllerConfig& config() const { return config_; }
     void SetConfig(ControllerConfig config);
@@ -63,8 +73,10 @@ public:
 
     int reboots() const { return reboots_; }
     int factoryResets() const { return factoryResets_; }
+    const BootLoader& loader() const { return loader_; }
 
 private:
+    std::optional<std::string> AnswerApplication(std::string_view commandText);
     std::optional<std::string> AnswerAddressed(std::string_view code);
     std::optional<std::string> AnswerSerialLookup(std::string_view params);
     std::optional<std::string> AnswerG4(std::string_view rest);
@@ -82,6 +94,7 @@ private:
     int reboots_ = 0;
     int factoryResets_ = 0;
     bool connectAnyId_ = true;
+    BootLoader loader_;
 };
 
 }  // namespace ct::sim

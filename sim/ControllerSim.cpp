@@ -3,6 +3,7 @@
 #include "link/ControllerInterface.h"
 #include "link/FrameCodec.h"
 
+#include "sim/BootLoader.h"
 #include "sim/ControllerModel.h"
 #include "sim/FaultPlan.h"
 #include "sim/LineSetting.h"
@@ -119,7 +120,8 @@ struct ControllerSim::Impl {
     // False when the endpoint is gone (connection closed).
     bool ReadFrom(Endpoint& ep);
     bool Flush(Endpoint& ep, SteadyTime now);
-    void Handle(Endpoint& ep, std::string_view commandText);
+    // `framing`: the request's, Crc or Xor.
+    void Handle(Endpoint& ep, std::string_view commandText, link::Framing framing);
     // The terminal's baud rate as the tool set it; 0 when unknown.
     int TerminalBaud() const;
     // Why the controller does not hear a request now, or nothing; `baud` is
@@ -180,7 +182,7 @@ const char* ControllerSim::Impl::Deaf(const Station& station, const Endpoint& ep
     return nullptr;
 }
 
-void ControllerSim::Impl::Handle(Endpoint& ep, std::string_view commandText)
+void ControllerSim::Impl::Handle(Endpoint& ep, std::string_view commandText, link::Framing framing)
 {
     std::vector<ReplyChunk> chunks;
     const SteadyTime now = std::chrono::steady_clock::now();
@@ -193,7 +195,7 @@ void ControllerSim::Impl::Handle(Endpoint& ep, std::string_view commandText)
         bool heard = false;
         const char* why = nullptr;
         std::string lineNote;
-        std::optional<std::string> reply;
+        std::optional<Response> reply;
         for (std::size_t i = 0; i < stations.size() && !reply; ++i) {
             Station& s = stations[i];
             if (const char* deaf = Deaf(s, ep, now, baud)) {
@@ -203,7 +205,7 @@ void ControllerSim::Impl::Handle(Endpoint& ep, std::string_view commandText)
             heard = true;
             const int reboots = s.model.reboots();
             const std::string line = s.model.config().line;
-            reply = s.model.Answer(commandText);
+            reply = s.model.Respond(commandText, framing);
             if (!reply)
                 continue;
             answerer = i;
@@ -220,10 +222,18 @@ void ControllerSim::Impl::Handle(Endpoint& ep, std::string_view commandText)
         commands.emplace_back(commandText);
         if (verbose)
             std::fprintf(stderr, "sim: %s\n%s", link::EscapeBytes(commandText).c_str(), lineNote.c_str());
-        if (reply) {
-            // Only a command text of an ID and a code gets an answer.
+        if (reply && reply->framing == link::Framing::Crc) {
+            // Only a command text of an ID and a code gets a CRC answer.
             const std::string_view code = commandText.substr(static_cast<std::size_t>(link::cmd::ControllerIdLength));
-            chunks = RenderReply(*reply, faults.Take(code));
+            std::vector<Fault> applied = faults.Take(code);
+            if (reply->spoiltCheck) {
+                Fault spoil;
+                spoil.kind = FaultKind::WrongCrc;
+                applied.push_back(spoil);
+            }
+            chunks = RenderReply(reply->text, applied);
+        } else if (reply) {
+            chunks = {ReplyChunk{{}, RenderXorReply(reply->framing, reply->text, reply->spoiltCheck)}};
         }
     }
     commandsArrived.notify_all();
@@ -253,8 +263,12 @@ bool ControllerSim::Impl::ReadFrom(Endpoint& ep)
     for (ssize_t i = 0; i < got; ++i) {
         if (ep.requests.Feed(buffer[i]) != link::AssembleStatus::Complete)
             continue;
+        // Both request framings start with SOH and end with CR; the loaders
+        // behind the application take XOR requests.
         if (ep.requests.Check())
-            Handle(ep, ep.requests.CommandText());
+            Handle(ep, ep.requests.CommandText(), link::Framing::Crc);
+        else if (const auto text = XorCommandText(ep.requests.data(), ep.requests.position()))
+            Handle(ep, *text, link::Framing::Xor);
         else
             LogBadFrame(std::string_view(reinterpret_cast<const char*>(ep.requests.data()), ep.requests.position()));
     }
@@ -636,6 +650,51 @@ bool ControllerSim::Rebooting() const
 {
     std::lock_guard lock(impl_->mutex);
     return std::chrono::steady_clock::now() < impl_->stations.front().silentUntil;
+}
+
+void ControllerSim::SetLoader(LoaderKind kind)
+{
+    std::lock_guard lock(impl_->mutex);
+    ControllerConfig c = impl_->stations.front().model.config();
+    c.loader = kind;
+    impl_->stations.front().model.SetConfig(std::move(c));
+}
+
+void ControllerSim::AddLoaderFault(const LoaderFault& fault)
+{
+    std::lock_guard lock(impl_->mutex);
+    ControllerConfig c = impl_->stations.front().model.config();
+    c.loaderFaults.push_back(fault);
+    impl_->stations.front().model.SetConfig(std::move(c));
+}
+
+bool ControllerSim::InLoader(std::size_t index) const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->At(index).model.loader().active();
+}
+
+int ControllerSim::LoaderEntries(std::size_t index) const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->At(index).model.loader().entries();
+}
+
+int ControllerSim::LoaderStarts(std::size_t index) const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->At(index).model.loader().starts();
+}
+
+std::vector<std::uint8_t> ControllerSim::Flash(std::size_t address, std::size_t size, std::size_t index) const
+{
+    std::lock_guard lock(impl_->mutex);
+    const auto& flash = impl_->At(index).model.loader().flash();
+    if (address >= flash.size())
+        return {};
+    const auto begin = flash.begin() + static_cast<std::ptrdiff_t>(address);
+    const auto count = static_cast<std::ptrdiff_t>(std::min(size, flash.size() - address));
+    return std::vector<std::uint8_t>(begin, begin + count);
 }
 
 void ControllerSim::SetVerbose(bool verbose)

@@ -16,6 +16,13 @@
 // a request answers and acts on it; the others do not see it.
 //
 // The accessors without an index concern the first controller.
+//
+// Behind its application each controller may have one of three boot loaders
+// (ControllerConfig::loader), entered with its ID and "Zx33BB", "ZxA5" or
+// "Zx". From then on the controller hears only its loader's commands, in the
+// loader's framing, until the loader's start command returns it to the
+// application. The loaders program and read back a flash memory of 64 KiB;
+// faults per block (ControllerConfig::loaderFaults) spoil their replies.
 #pragma once
 
 #include <chrono>
@@ -48,6 +55,39 @@ struct EventRecord {
     std::string value = "12345";                // 5 characters
 };
 
+// Which boot loader sits behind the application, by the block it programs.
+//   Block512: entered by "Zx33BB" (acknowledged); CRC framing, every command
+//             the ID and "Zp" address data, "Zv" address, "ZrAA55" (start).
+//             It has no erase command: "Zp" erases the 512 bytes it writes
+//             first, so a block programmed twice reads back as last written.
+//   Block256: entered by "ZxA5"; XOR requests, replies starting with ETX, every
+//             command the ID and "A" (probe), "E" address (erases the 512
+//             bytes from there), "P" address data, "R" address, "X" (start).
+//   Block64:  entered by "Zx"; XOR requests, replies starting with STX, bare
+//             commands "A", "E" (erases everything), "P" address data,
+//             "R" address, "X".
+// The enter command is acknowledged in CRC framing, also when it comes again
+// inside the loader (the tool sends it twice). Addresses are four hex digits
+// of either case; "P" and "Zp" clear bits only (the flash is ANDed with the
+// data), so programming without an erase shows as a difference on read-back.
+enum class LoaderKind { None, Block512, Block256, Block64 };
+
+// A fault of the loader for one block (block number = address / the loader's
+// block size).
+struct LoaderFault {
+    enum class Kind {
+        FailProgram,      // the program command is answered with a wrong check; nothing written
+        FailVerify,       // the read-back is answered with a wrong check
+        LowerCaseVerify,  // the read-back carries its data in lower-case hex digits
+        SilentFrom,       // no answer to any program, erase or read-back of this block or a later one
+    };
+    Kind kind = Kind::FailProgram;
+    int block = 0;
+    // How many commands for the block it spoils; -1: every one. SilentFrom
+    // ignores it and lasts.
+    int times = -1;
+};
+
 struct ControllerConfig {
     std::string id = "0001";              // 4 characters
     std::string model = "KX410NT4-SG4";   // 12 characters (padded with spaces if shorter)
@@ -67,6 +107,9 @@ struct ControllerConfig {
     std::string line = "115200,n,8,1";
     // How long the controller hears nothing after its reply to "AR00".
     std::chrono::milliseconds rebootSilence{1000};
+    LoaderKind loader = LoaderKind::Block512;
+    // Used up as they spoil replies: Config() shows the attempts left.
+    std::vector<LoaderFault> loaderFaults;
 };
 
 enum class FaultKind {
@@ -81,6 +124,8 @@ enum class FaultKind {
     WrongLength,   // the reply text gets `count` extra '0' characters (CRC correct)
 };
 
+// Shapes CRC replies, the 512-byte loader's included; the XOR loaders' replies
+// take their faults from ControllerConfig::loaderFaults.
 struct Fault {
     FaultKind kind = FaultKind::NoAnswer;
     // The command code it applies to ("AC", "DB", "DG0"...: compared with the
@@ -152,6 +197,15 @@ public:
     int FactoryResets() const;  // "AR01" answered
     // Inside the silence after a reboot.
     bool Rebooting() const;
+
+    // The boot loader of a controller (the first without an index).
+    void SetLoader(LoaderKind kind);
+    void AddLoaderFault(const LoaderFault& fault);
+    bool InLoader(std::size_t index = 0) const;
+    int LoaderEntries(std::size_t index = 0) const;  // application -> loader
+    int LoaderStarts(std::size_t index = 0) const;   // loader -> application
+    // `size` bytes of the flash from `address`, fewer where the 64 KiB end.
+    std::vector<std::uint8_t> Flash(std::size_t address, std::size_t size, std::size_t index = 0) const;
 
     // Print every received command text to stderr as it arrives.
     void SetVerbose(bool verbose);

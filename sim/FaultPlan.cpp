@@ -133,6 +133,22 @@ std::vector<ReplyChunk> RenderReply(std::string_view replyText, const std::vecto
     return chunks;
 }
 
+std::string RenderXorReply(link::Framing framing, std::string_view replyText, bool spoiltCheck)
+{
+    std::string frame = link::EncodeReply(framing, replyText);
+    if (spoiltCheck) {
+        // Start byte, text, two checksum characters, CR.
+        const std::size_t at = frame.size() - 3;
+        std::uint8_t x = 0;
+        for (std::size_t i = 0; i < at; ++i)
+            x = static_cast<std::uint8_t>(x ^ static_cast<std::uint8_t>(frame[i]));
+        std::uint8_t hex[2];
+        link::PutHexPair(static_cast<std::uint8_t>(x ^ 0x5AU), hex);
+        frame.replace(at, 2, reinterpret_cast<const char*>(hex), 2);
+    }
+    return frame;
+}
+
 std::optional<Fault> ParseFaultOption(const std::string& option)
 {
     static const struct {
@@ -187,6 +203,54 @@ std::optional<EventRecord> ParseRecordOption(const std::string& option)
     record.code = fields[2];
     record.value = fields[3];
     return record;
+}
+
+}  // namespace ct::sim
+
+namespace ct::sim {
+
+std::optional<LoaderFault> ParseLoaderFaultOption(const std::string& option)
+{
+    static const struct {
+        const char* name;
+        LoaderFault::Kind kind;
+    } kKinds[] = {
+        {"fail-program", LoaderFault::Kind::FailProgram},
+        {"fail-verify", LoaderFault::Kind::FailVerify},
+        {"lower-verify", LoaderFault::Kind::LowerCaseVerify},
+        {"silent-from", LoaderFault::Kind::SilentFrom},
+    };
+    const auto fields = Split(option, ':');
+    if (fields.size() < 2 || fields.size() > 3)
+        return std::nullopt;
+    const auto kind = std::find_if(std::begin(kKinds), std::end(kKinds),
+                                   [&](const auto& k) { return fields[0] == k.name; });
+    const auto block = ParseInt(fields[1]);
+    if (kind == std::end(kKinds) || !block || *block < 0)
+        return std::nullopt;
+    LoaderFault fault;
+    fault.kind = kind->kind;
+    fault.block = static_cast<int>(*block);
+    if (fields.size() > 2) {
+        const auto times = ParseInt(fields[2]);
+        if (!times || (*times < 1 && *times != -1))
+            return std::nullopt;
+        fault.times = static_cast<int>(*times);
+    }
+    return fault;
+}
+
+std::optional<LoaderKind> ParseLoaderOption(const std::string& option)
+{
+    if (option == "512")
+        return LoaderKind::Block512;
+    if (option == "256")
+        return LoaderKind::Block256;
+    if (option == "64")
+        return LoaderKind::Block64;
+    if (option == "none")
+        return LoaderKind::None;
+    return std::nullopt;
 }
 
 }  // namespace ct::sim

@@ -4,6 +4,8 @@
 
 #include "sim/ControllerSim.h"
 
+#include "link/FrameCodec.h"
+
 #include <chrono>
 #include <optional>
 #include <string>
@@ -36,6 +38,10 @@ struct ReplyChunk {
 // carry it. Empty when a NoAnswer fault applies. Several faults combine.
 std::vector<ReplyChunk> RenderReply(std::string_view replyText, const std::vector<Fault>& faults);
 
+// An XOR reply frame (STX start for Xor, ETX for XorEtx) around the text;
+// with `spoiltCheck` its checksum characters are wrong.
+std::string RenderXorReply(link::Framing framing, std::string_view replyText, bool spoiltCheck);
+
 // The bytes that NoiseBefore puts in front of a frame: anything but the
 // reply's start byte, CR included, which cannot complete a frame before a
 // start byte has arrived.
@@ -47,7 +53,12 @@ std::string NoiseBytes(int count);
 //   TIMES a count or -1 (every reply, also the default); ARG the count, or
 //   the gap or delay in milliseconds.
 //   TAG,YYYYMMDDhhmmss,CODE,VALUE
+//   KIND:BLOCK[:TIMES], kinds fail-program, fail-verify, lower-verify,
+//   silent-from; TIMES a count or -1 (every attempt, also the default)
+//   512, 256, 64 or none
 std::optional<Fault> ParseFaultOption(const std::string& option);
 std::optional<EventRecord> ParseRecordOption(const std::string& option);
+std::optional<LoaderFault> ParseLoaderFaultOption(const std::string& option);
+std::optional<LoaderKind> ParseLoaderOption(const std::string& option);
 
 }  // namespace ct::sim

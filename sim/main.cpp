@@ -45,6 +45,22 @@ const char kUsage[] =
     "  --reboot-silence-ms MS\n"
     "                    hear nothing for MS after answering AR00 (default 1000)\n"
     "  --short-ack       answer AA and JF with 12-byte replies instead of 13\n"
+    "  --loader 512|256|64|none\n"
+    "                    the boot loader behind the application (default 512):\n"
+    "                    entered by ID+Zx33BB (CRC framing throughout), ID+ZxA5\n"
+    "                    (then XOR requests, ETX replies) or ID+Zx (then XOR\n"
+    "                    requests, STX replies, bare commands); its start command\n"
+    "                    returns to the application. 64 KiB of flash, 0xFF at\n"
+    "                    first; programming clears bits only, so a block needs\n"
+    "                    an erase first (the 512-byte loader erases each block\n"
+    "                    it programs itself)\n"
+    "  --loader-fault KIND:BLOCK[:TIMES]\n"
+    "                    a loader fault for one block (repeatable; block number\n"
+    "                    = address / block size). KIND: fail-program, fail-verify\n"
+    "                    (answered with a wrong check), lower-verify (read-back\n"
+    "                    data in lower-case hex), silent-from (no answer for this\n"
+    "                    block and every later one). TIMES: attempts affected\n"
+    "                    (default -1: all)\n"
     "  --controller ID,SERIAL[,MODEL[,VERSION]]\n"
     "                    another controller on the line (repeatable); the options\n"
     "                    above describe the first. Each answers only at its own ID\n"
@@ -163,6 +179,18 @@ int main(int argc, char** argv)
             config.rebootSilence = std::chrono::milliseconds(ms);
         } else if (opt == "--short-ack") {
             config.shortAck = true;
+        } else if (opt == "--loader") {
+            const std::string v = value();
+            const auto kind = ct::sim::ParseLoaderOption(v);
+            if (!kind)
+                Fail("bad loader, want 512, 256, 64 or none", v.c_str());
+            config.loader = *kind;
+        } else if (opt == "--loader-fault") {
+            const std::string v = value();
+            const auto fault = ct::sim::ParseLoaderFaultOption(v);
+            if (!fault)
+                Fail("bad loader fault", v.c_str());
+            config.loaderFaults.push_back(*fault);
         } else if (opt == "--record") {
             const std::string v = value();
             const auto record = ct::sim::ParseRecordOption(v);
