@@ -32,6 +32,7 @@
 #include "link/Link.h"
 #include "link/OperationFrame.h"
 #include "link/QtTransport.h"
+#include "bench/BlockingClient.h"
 #include "sim/ControllerSim.h"
 #include "tests/DidoTest.h"
 #include "tests/Operation.h"
@@ -54,6 +55,9 @@
 #include <termios.h>
 #include <unistd.h>
 #include <vector>
+
+using ct::bench::ConnectTcp;
+using ct::bench::OpenTerminal;
 
 namespace {
 
@@ -183,38 +187,6 @@ int BlockingRoundTrip(int fd, const std::string& request)
         if (buffer[n - 1] == '\r')
             return total;
     }
-}
-
-int ConnectTcp(std::uint16_t port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    const int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    return fd;
-}
-
-int OpenTerminal(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    termios tio{};
-    ::tcgetattr(fd, &tio);
-    ::cfmakeraw(&tio);
-    ::cfsetispeed(&tio, B115200);
-    ::cfsetospeed(&tio, B115200);
-    tio.c_cc[VMIN] = 1;
-    tio.c_cc[VTIME] = 0;
-    ::tcsetattr(fd, TCSANOW, &tio);
-    return fd;
 }
 
 struct Config {
