@@ -12,11 +12,14 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <regex>
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -805,4 +808,229 @@ TEST_F(CliTest, upgrade_directoryAsFile_loadErrorAndExit1)
     EXPECT_EQ(1, r.status);
     EXPECT_EQ(kLoadError, r.err);
     EXPECT_EQ(std::vector<std::string>{"0001DB"}, sim.Commands());
+}
+
+namespace {
+
+// `size` bytes that differ from their neighbours and from the erased 0xFF.
+std::string ImageBytes(std::size_t size)
+{
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 7 + 3) % 251);
+    return bytes;
+}
+
+std::string Hex(const std::string& bytes)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (char c : bytes) {
+        hex += digits[static_cast<unsigned char>(c) >> 4];
+        hex += digits[static_cast<unsigned char>(c) & 0x0F];
+    }
+    return hex;
+}
+
+// The progress lines of a phase on standard error, not a terminal: the
+// blocks done up to the first comma, then rate and time left.
+void ExpectProgress(const std::vector<std::string>& lines, std::size_t& at, const std::string& phase,
+                    const std::vector<int>& done, int total)
+{
+    for (int d : done) {
+        ASSERT_LT(at, lines.size()) << phase << " " << d;
+        const std::string& line = lines[at++];
+        const std::string head = phase + " " + std::to_string(d) + "/" + std::to_string(total) + " blocks";
+        EXPECT_EQ(head, line.substr(0, line.find(','))) << line;
+        if (d > 0) {
+            EXPECT_NE(std::string::npos, line.find(" blocks/s, ")) << line;
+            EXPECT_EQ(" left", line.substr(line.size() - 5)) << line;
+        }
+    }
+}
+
+}  // namespace
+
+// 600 bytes: two full blocks and one of 88 bytes padded with 0xFF. The
+// header matches the controller's model in the 11 characters compared, not
+// in the twelfth.
+TEST_F(CliTest, upgrade_256ByteLoader_flashHoldsTheImageAndExits0)
+{
+    sim.SetLoader(ct::sim::LoaderKind::Block256);
+    const std::string payload = ImageBytes(600);
+    const std::string path = WriteFirmware("kind1", "KX410NT4-SG9", payload);
+    const CliRun r = Cli(net + " --id 0001 upgrade " + Quote(path) + " --kind 1");
+    std::remove(path.c_str());
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ("blocks=3\n", r.out);
+
+    const std::string padded = payload + std::string(3 * 256 - 600, '\xFF');
+    const std::vector<std::uint8_t> flash = sim.Flash(0, padded.size());
+    EXPECT_EQ(padded, std::string(flash.begin(), flash.end()));
+    EXPECT_FALSE(sim.InLoader());
+    EXPECT_EQ(1, sim.LoaderStarts());
+
+    const std::vector<std::string> heard = sim.Commands();
+    const std::vector<std::string> expected = {
+        "0001DB",    "0001ZxA5",  "0001ZxA5",
+        "0001A",     "0001E0000", "0001P0000" + Hex(padded.substr(0, 256)),
+        "0001P0100" + Hex(padded.substr(256, 256)),
+        "0001E0200", "0001P0200" + Hex(padded.substr(512, 256)),
+        "0001R0000", "0001R0100", "0001R0200",
+        "0001X",
+    };
+    EXPECT_EQ(expected, heard);
+
+    const std::vector<std::string> lines = Lines(r.err);
+    std::size_t at = 0;
+    ExpectProgress(lines, at, "Programming", {0, 1, 2, 3}, 3);
+    ExpectProgress(lines, at, "Verifying", {0, 1, 2, 3}, 3);
+    EXPECT_EQ((std::vector<std::string>{"Upgrading ...", "Command ok."}),
+              std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(std::min(at, lines.size())),
+                                       lines.end()));
+}
+
+// 25 blocks of 64 bytes, the last one of 34: a progress line at every tenth.
+// Only seven characters of the model are compared.
+TEST_F(CliTest, upgrade_64ByteLoader_progressEveryTenthAndFlashHoldsTheImage)
+{
+    sim.SetLoader(ct::sim::LoaderKind::Block64);
+    const std::string payload = ImageBytes(24 * 64 + 34);
+    const std::string path = WriteFirmware("kind4", "KX410NTxyz", payload);
+    const CliRun r = Cli(net + " --id 0001 upgrade " + Quote(path) + " --kind 4");
+    std::remove(path.c_str());
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ("blocks=25\n", r.out);
+
+    const std::vector<std::uint8_t> flash = sim.Flash(0, 25 * 64);
+    EXPECT_EQ(payload + std::string(30, '\xFF'), std::string(flash.begin(), flash.end()));
+
+    const std::vector<std::string> heard = sim.Commands();
+    ASSERT_EQ(5u + 25u + 25u + 1u, heard.size());
+    EXPECT_EQ((std::vector<std::string>{"0001DB", "0001Zx", "0001Zx", "A", "E"}),
+              std::vector<std::string>(heard.begin(), heard.begin() + 5));
+    EXPECT_EQ("P0600" + Hex(payload.substr(24 * 64, 34)) + std::string(60, 'F'), heard[5 + 24]);
+    EXPECT_EQ("R0600", heard[5 + 25 + 24]);
+    EXPECT_EQ("X", heard.back());
+
+    const std::vector<std::string> lines = Lines(r.err);
+    std::size_t at = 0;
+    const std::vector<int> tenths = {0, 3, 5, 8, 10, 13, 15, 18, 20, 23, 25};
+    ExpectProgress(lines, at, "Programming", tenths, 25);
+    ExpectProgress(lines, at, "Verifying", tenths, 25);
+    EXPECT_EQ((std::vector<std::string>{"Upgrading ...", "Command ok."}),
+              std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(std::min(at, lines.size())),
+                                       lines.end()));
+}
+
+// A read-back that differs ends the upgrade: no start command, nothing on
+// standard output.
+TEST_F(CliTest, upgrade_readBackDiffers_noStartCommandAndExits1)
+{
+    sim.SetLoader(ct::sim::LoaderKind::Block256);
+    sim.AddLoaderFault({ct::sim::LoaderFault::Kind::LowerCaseVerify, 1, -1});
+    const std::string path = WriteFirmware("kind2", "KX410NT4-SG4", ImageBytes(512));
+    const CliRun r = Cli(net + " --id 0001 upgrade " + Quote(path) + " --kind 2");
+    std::remove(path.c_str());
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("", r.out);
+    const std::vector<std::string> lines = Lines(r.err);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ("Command error!", lines.back());
+    EXPECT_EQ("Verifying 1/2 blocks", lines[lines.size() - 2].substr(0, lines[lines.size() - 2].find(',')));
+    const std::vector<std::string> heard = sim.Commands();
+    EXPECT_EQ("0001R0100", heard.back());
+    EXPECT_EQ(0, sim.LoaderStarts());
+}
+
+namespace {
+
+// The tool with its standard error on a pseudo-terminal, read as the
+// terminal shows it (no newline translation); standard output through a
+// pipe.
+CliRun CliOnTerminal(const std::vector<std::string>& args)
+{
+    CliRun r;
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+        return r;
+    termios raw{};
+    ::tcgetattr(master, &raw);
+    raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    ::tcsetattr(master, TCSANOW, &raw);
+    const std::string slave = ::ptsname(master);
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return r;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addclose(&actions, fds[1]);
+    posix_spawn_file_actions_addclose(&actions, master);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, slave.c_str(), O_WRONLY | O_NOCTTY, 0);
+    std::vector<char*> argv{const_cast<char*>(CT_CLI_PATH)};
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const bool started = ::posix_spawn(&pid, CT_CLI_PATH, &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    std::array<char, 4096> buf;
+    ssize_t n;
+    // The terminal side reads EIO once the tool has closed it, at its end.
+    while (started && ((n = ::read(master, buf.data(), buf.size())) > 0 || (n < 0 && errno == EINTR))) {
+        if (n > 0)
+            r.err.append(buf.data(), static_cast<std::size_t>(n));
+    }
+    while ((n = ::read(fds[0], buf.data(), buf.size())) > 0 || (n < 0 && errno == EINTR)) {
+        if (n > 0)
+            r.out.append(buf.data(), static_cast<std::size_t>(n));
+    }
+    ::close(fds[0]);
+    ::close(master);
+    int status = 0;
+    if (started && ::waitpid(pid, &status, 0) == pid)
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+}  // namespace
+
+// On a terminal each phase is one line drawn over and over; a read-back that
+// differs at block 2 ends it after two verified blocks.
+TEST_F(CliTest, upgrade_onTerminal_onePhaseALineRedrawnInPlace)
+{
+    sim.SetLoader(ct::sim::LoaderKind::Block64);
+    sim.AddLoaderFault({ct::sim::LoaderFault::Kind::LowerCaseVerify, 2, -1});
+    const std::string path = WriteFirmware("tty", "KX410NT4-SG4", ImageBytes(3 * 64));
+    const CliRun r = CliOnTerminal({"--net", "127.0.0.1:" + std::to_string(sim.TcpPort()), "--id", "0001", "upgrade",
+                                    path, "--kind", "4"});
+    std::remove(path.c_str());
+    EXPECT_EQ(1, r.status) << r.err;
+    EXPECT_EQ("", r.out);
+
+    const std::vector<std::string> lines = Lines(r.err);
+    ASSERT_EQ(3u, lines.size()) << r.err;
+    const auto draws = [](const std::string& line) {
+        std::vector<std::string> texts;
+        std::size_t from = 0;
+        while ((from = line.find('\r', from)) != std::string::npos) {
+            const std::size_t end = line.find('\r', from + 1);
+            std::string text = line.substr(from + 1, end == std::string::npos ? end : end - from - 1);
+            texts.push_back(text.substr(0, text.find(',')));
+            from = from + 1;
+        }
+        return texts;
+    };
+    EXPECT_EQ((std::vector<std::string>{"Programming 0/3 blocks", "Programming 1/3 blocks", "Programming 2/3 blocks",
+                                        "Programming 3/3 blocks", "Programming 3/3 blocks"}),
+              draws(lines[0]));
+    EXPECT_EQ((std::vector<std::string>{"Verifying 0/3 blocks", "Verifying 1/3 blocks", "Verifying 2/3 blocks"}),
+              draws(lines[1]));
+    EXPECT_TRUE(std::regex_search(lines[1], std::regex("\rVerifying 2/3 blocks, [0-9]+\\.[0-9] blocks/s, "
+                                                       "[0-9]+:[0-5][0-9] left *$")))
+        << lines[1];
+    EXPECT_EQ("Command error!", lines[2]);
 }
