@@ -70,7 +70,9 @@ void TfrmModule::CreateFirmwarePage()
                   QStringLiteral("64-byte loader")},
                  0},
     });
-    cmbLoader->setFont(OwnFont(SansSerif, 9));
+    // Not the note's red and yellow: it is a control, not part of the warning.
+    cmbLoader->setFont(OwnFont(SansSerif, 10));
+    SetColours(cmbLoader, White, Qt::black);
 }
 
 namespace {
