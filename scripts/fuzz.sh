@@ -5,7 +5,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-60}"
 # The time is shared out among the targets.
-targets=3
+targets=4
 share=$(( (seconds + targets - 1) / targets ))
 "$root/scripts/install-deps.sh"
 dir="$root/build/fuzz"
@@ -23,3 +23,7 @@ line_corpus="$dir/corpus-line-settings"
 mkdir -p "$line_corpus"
 cp -n "$root"/fuzz/seeds/line_settings/* "$line_corpus"/ 2>/dev/null || true
 "$dir/fuzz/fuzz_line_settings" -max_total_time="$share" -max_len=200000 -print_final_stats=1 "$line_corpus"
+firmware_corpus="$dir/corpus-firmware-file"
+mkdir -p "$firmware_corpus"
+# Past the largest image a loader takes (16 + 63,488 bytes), so that the cut shows.
+"$dir/fuzz/fuzz_firmware_file" -max_total_time="$share" -max_len=65536 -print_final_stats=1 "$firmware_corpus"
