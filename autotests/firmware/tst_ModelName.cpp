@@ -114,6 +114,21 @@ TEST(ModelNameReplyTest, noReplyOrBadCheck_commandErrorNotRetried)
     }
 }
 
+TEST(ModelNameReplyTest, versionFillingOneRequest_sentOneCharacterMore_tooLongNothingOpened)
+{
+    // 4 + 2 + 12 characters before the version; one request holds 1493.
+    Rig fits;
+    EXPECT_EQ(fits.Run("KX410NT4-SG4", std::string(1475, '9')), Outcome::CommandOk);
+    ASSERT_EQ(fits.device.commands.size(), 1u);
+    EXPECT_EQ(fits.device.commands[0].size(), 1493u);
+
+    Rig over;
+    EXPECT_EQ(over.Run("KX410NT4-SG4", std::string(1476, '9')), Outcome::TooLong);
+    EXPECT_EQ(over.device.opens, 0);
+    EXPECT_TRUE(over.device.frames.empty());
+    EXPECT_TRUE(over.status.statuses.empty());
+}
+
 TEST(ModelNameReplyTest, linkDoesNotOpen_connectErrorNothingSent)
 {
     Rig rig;
