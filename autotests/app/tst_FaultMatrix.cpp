@@ -1,5 +1,5 @@
-// Every operation of the Basic test, Command test, Controller, G6 Module and
-// G4 Module pages, and Connect,
+// Every operation of the Basic test, Command test, Controller, G6 Module,
+// G4 Module and Model Name pages, and Connect,
 // against every fault the substitute controller puts into its replies (and a
 // controller that is not there), through the real window over TCP loopback.
 // Each case ends with the message the operation owes its user, and with the
@@ -44,6 +44,7 @@ namespace {
 enum class Op {
     Connect, SetDate, Alarm, Initial, Reboot, Set19200, Set115200, Command, ModuleCommand, Dido, Pooling,
     CtrlId, CtrlIdBySn, SetCtrlBySn, G6Serial, G6Id, G6SetId, G6GetCardType, G6SetCardType, G4Serial, G4SetId,
+    ModelName,
 };
 
 // How an operation judges its replies.
@@ -96,6 +97,9 @@ const std::vector<Operation>& Operations()
         {Op::G4Serial, "G4 serial", Judge::Length, {"DD"}, "DDH1S"},
         // Any checked reply sets the ID.
         {Op::G4SetId, "G4 set ID", Judge::AnyLength, {"DD"}, "DDH0C160300011"},
+        // The code Connect reads the serial number with: its fault goes in
+        // after any Connect a case needs.
+        {Op::ModelName, "model name", Judge::Length, {"AS"}, "ASKX410NT4-SG4"},
     };
     return all;
 }
@@ -371,6 +375,7 @@ void tst_FaultMatrix::operation_faultyController_endsAsOwedWithWindowIdle()
     case Op::G6SetCardType: button = w.btnG6SetCardType; break;
     case Op::G4Serial: button = w.btnG4GetSn; break;
     case Op::G4SetId: button = w.btnG4SetId; break;
+    case Op::ModelName: button = w.btnSetNo; break;
     }
 
     // A continuous test runs inside its first click's handler: the second
