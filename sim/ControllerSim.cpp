@@ -280,7 +280,10 @@ bool ControllerSim::Impl::Flush(Endpoint& ep, SteadyTime now)
     ep.writeBlocked = false;
     while (!ep.out.empty() && ep.out.front().due <= now) {
         auto& p = ep.out.front();
-        const ssize_t n = ::write(ep.fd, p.bytes.data() + p.sent, p.bytes.size() - p.sent);
+        // A peer that hung up must not raise SIGPIPE in whatever process
+        // hosts the controller (a test, a benchmark).
+        const ssize_t n = ep.pty ? ::write(ep.fd, p.bytes.data() + p.sent, p.bytes.size() - p.sent)
+                                 : ::send(ep.fd, p.bytes.data() + p.sent, p.bytes.size() - p.sent, MSG_NOSIGNAL);
         if (n < 0) {
             if (errno == EAGAIN || errno == EINTR) {
                 ep.writeBlocked = true;
