@@ -10,6 +10,7 @@ packages=(
     fonts-wqy-microhei fonts-liberation fonts-dejavu-core
     libcli11-dev
     xvfb xauth
+    dpkg-dev file desktop-file-utils appstream groff-base
 )
 
 missing=()

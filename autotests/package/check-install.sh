@@ -1,0 +1,168 @@
+#!/usr/bin/env bash
+# check-install.sh BUILD-DIR CMAKE CPACK VERSION gui|no-gui
+#
+# Installs this build tree into a temporary prefix, as `cmake --install`
+# would for a user, and checks what lands there: exactly the programs, the
+# desktop entry, icons, metainfo and manual pages; the desktop entry and
+# metainfo pass their validators; the pages format without warnings; the
+# installed programs run from the prefix. Then packs the same tree into a
+# Debian package and checks its fields and file list. Nothing is rebuilt.
+set -uo pipefail
+build="$1"
+cmake="$2"
+cpack="$3"
+version="$4"
+gui="$5"
+
+id=org.controllertools.ControllerTools
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+expected=(
+    bin/controller-cli
+    bin/controller-sim
+    share/man/man1/controller-cli.1.gz
+    share/man/man1/controller-sim.1.gz
+)
+if [[ "$gui" == gui ]]; then
+    expected+=(
+        bin/controller-tools
+        share/man/man1/controller-tools.1.gz
+        "share/applications/$id.desktop"
+        "share/metainfo/$id.metainfo.xml"
+        "share/icons/hicolor/scalable/apps/$id.svg"
+    )
+    for size in 16 32 48 64 128 256; do
+        expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")
+    done
+fi
+want="$(printf '%s\n' "${expected[@]}" | sort)"
+
+# --- cmake --install: the whole tree, not one component, so that anything
+# else a build would install shows up as a file too many.
+prefix="$work/root/usr"
+if ! "$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1; then
+    cat "$work/install.log" >&2
+    fail "cmake --install failed"
+    exit 1
+fi
+got="$(cd "$prefix" && find . \( -type f -o -type l \) | sed 's|^\./||' | sort)"
+if [[ "$got" != "$want" ]]; then
+    fail "installed files differ from the expected list (< missing, > not expected):"
+    diff <(echo "$want") <(echo "$got") >&2
+fi
+
+for program in controller-cli controller-sim controller-tools; do
+    if [[ -e "$prefix/bin/$program" && ! -x "$prefix/bin/$program" ]]; then
+        fail "bin/$program is not executable"
+    fi
+done
+
+# The installed programs run from the prefix, without the build tree.
+if out="$("$prefix/bin/controller-cli" --help 2>&1)"; then
+    grep -q 'send' <<<"$out" || fail "installed controller-cli --help names no sub-command"
+else
+    fail "installed controller-cli --help exits with $?"
+fi
+if out="$("$prefix/bin/controller-sim" --help 2>&1)"; then
+    grep -q -- '--tcp' <<<"$out" || fail "installed controller-sim --help names no option"
+else
+    fail "installed controller-sim --help exits with $?"
+fi
+
+# Manual pages: whole gzip streams, formatted without a warning, each under
+# its own name with the package's version.
+for page in "$prefix"/share/man/man1/*.1.gz; do
+    [[ -e "$page" ]] || continue
+    name="$(basename "$page" .1.gz)"
+    if ! gzip -t "$page" 2>/dev/null; then
+        fail "$name.1.gz is no whole gzip stream"
+        continue
+    fi
+    warnings="$(gzip -dc "$page" | groff -mandoc -Tutf8 -ww -z 2>&1)"
+    [[ -z "$warnings" ]] || fail "$name(1) formats with warnings: $warnings"
+    th="$(gzip -dc "$page" | grep -m1 '^\.TH')"
+    upper="$(tr '[:lower:]' '[:upper:]' <<<"$name")"
+    [[ "$th" == ".TH $upper 1 "* ]] || fail "$name(1) has the title line: $th"
+    [[ "$th" == *"\"Controller Tools $version\""* ]] || fail "$name(1) is not for version $version: $th"
+done
+
+if [[ "$gui" == gui ]]; then
+    desktop="$prefix/share/applications/$id.desktop"
+    metainfo="$prefix/share/metainfo/$id.metainfo.xml"
+    if [[ -f "$desktop" ]]; then
+        out="$(desktop-file-validate "$desktop" 2>&1)"
+        status=$?
+        if [[ $status -ne 0 ]] || grep -qiE 'error|warning' <<<"$out"; then
+            fail "desktop-file-validate: $out"
+        fi
+        grep -qx 'Exec=controller-tools' "$desktop" || fail "the desktop entry does not start controller-tools"
+        grep -qx "Icon=$id" "$desktop" || fail "the desktop entry names another icon"
+    fi
+    if [[ -f "$metainfo" ]]; then
+        if ! out="$(appstreamcli validate --no-net "$metainfo" 2>&1)"; then
+            fail "appstreamcli validate: $out"
+        fi
+        # The metainfo's launchable and icon resolve in the installed tree.
+        if ! out="$(appstreamcli validate-tree --no-net "$work/root" 2>&1)"; then
+            fail "appstreamcli validate-tree: $out"
+        fi
+        newest="$(grep -o '<release [^>]*version="[^"]*"' "$metainfo" | head -n1 | sed 's/.*version="\([^"]*\)"/\1/')"
+        [[ "$newest" == "$version" ]] || fail "the newest release in the metainfo is $newest, the project is $version"
+    fi
+    # Every PNG is a PNG of the size its folder says.
+    for size in 16 32 48 64 128 256; do
+        png="$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png"
+        [[ -f "$png" ]] || continue
+        read -r -a header < <(od -An -tu1 -N24 "$png" | tr -s ' \n' ' ')
+        width=$(( (header[16] << 24) | (header[17] << 16) | (header[18] << 8) | header[19] ))
+        height=$(( (header[20] << 24) | (header[21] << 16) | (header[22] << 8) | header[23] ))
+        if [[ "${header[1]}${header[2]}${header[3]}" != "807871" || $width -ne $size || $height -ne $size ]]; then
+            fail "icon ${size}x${size} is not a ${size}x${size} PNG (${width}x${height})"
+        fi
+    done
+fi
+
+# --- The Debian package, packed from the same tree into the temporary
+# folder: what CPack puts in it and what it declares.
+if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
+    if ! "$cpack" --config "$build/CPackConfig.cmake" -G DEB -B "$work/package" >"$work/cpack.log" 2>&1; then
+        cat "$work/cpack.log" >&2
+        fail "cpack -G DEB failed"
+    else
+        debs=("$work"/package/controller-tools_*.deb)
+        deb="${debs[0]}"
+        if [[ ${#debs[@]} -ne 1 || ! -f "$deb" ]]; then
+            fail "cpack made no single controller-tools_*.deb: $(ls "$work/package")"
+        else
+            [[ "$(dpkg-deb -f "$deb" Package)" == controller-tools ]] || fail "the package is not named controller-tools"
+            [[ "$(dpkg-deb -f "$deb" Version)" == "$version"-* ]] || fail "the package version is not $version"
+            depends="$(dpkg-deb -f "$deb" Depends)"
+            needed=(libqt6core6 libqt6serialport6)
+            if [[ "$gui" == gui ]]; then
+                needed+=(libqt6widgets6 qt6-qpa-plugins fonts-wqy-microhei)
+            fi
+            for package in "${needed[@]}"; do
+                grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package: $depends"
+            done
+            packed="$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./usr/||' | sort)"
+            if [[ "$packed" != "$want" ]]; then
+                fail "the package's files differ from the expected list (< missing, > not expected):"
+                diff <(echo "$want") <(echo "$packed") >&2
+            fi
+        fi
+    fi
+else
+    echo "dpkg-deb or dpkg-shlibdeps missing: the Debian package is not checked"
+fi
+
+if [[ $failures -ne 0 ]]; then
+    echo "$failures check(s) failed" >&2
+    exit 1
+fi
+echo "install and package checks passed"
