@@ -1,51 +1,34 @@
 #include "SubCommands.h"
 
+#include "Ports.h"
 #include "StopSignal.h"
+#include "UpgradeProgress.h"
 
+#include "firmware/FirmwareImage.h"
+#include "firmware/ModelName.h"
+#include "firmware/Upgrade.h"
 #include "link/Clock.h"
 #include "link/ControllerInterface.h"
 #include "link/EventPump.h"
 #include "link/OperationFrame.h"
 #include "link/QtTransport.h"
+#include "modules/ControllerId.h"
+#include "modules/G4Module.h"
+#include "modules/ModuleCommand.h"
 #include "tests/AlarmResetReboot.h"
 #include "tests/CommandConsole.h"
 #include "tests/Connect.h"
 #include "tests/DidoTest.h"
 #include "tests/PollingTest.h"
 #include "tests/SetDateTime.h"
-#include "firmware/FirmwareImage.h"
-#include "firmware/ModelName.h"
-#include "firmware/Upgrade.h"
-#include "modules/ControllerId.h"
-#include "modules/G4Module.h"
-#include "modules/ModuleCommand.h"
 
-#include <algorithm>
-#include <cctype>
-#include <chrono>
 #include <cstdio>
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace ct::cli {
 
 namespace {
 
 using tests::Outcome;
-
-// Reply fields are printed escaped as `send` prints frames, so that no
-// control byte from the line reaches the terminal.
-void PrintLine(const std::string& text)
-{
-    std::printf("%s\n", link::EscapeBytes(text).c_str());
-    // Each line is out before the operation goes on (a record before its
-    // acknowledgement), also through a pipe.
-    std::fflush(stdout);
-}
 
 class CliStatusView final : public link::IStatusView {
 public:
@@ -67,9 +50,10 @@ private:
 
 // Everything the operation frame runs on, for one operation.
 struct Session {
-    explicit Session(const link::LinkSettings& settings)
-        : view(settings), device(factory, clock, pump), frame(device, view, beeper, pump)
+    explicit Session(const Context& context)
+        : view(context.settings), device(factory, clock, pump), frame(device, view, beeper, pump)
     {
+        device.SetTrace(context.trace);
     }
 
     link::SteadyClock clock;
@@ -97,6 +81,7 @@ public:
         if (StopRequested() || (cycles_ > 0 && done_ >= cycles_))
             state.TestRunning = false;
     }
+    int done() const { return done_; }
 
 private:
     int cycles_;
@@ -105,33 +90,42 @@ private:
 
 class CliDidoView final : public tests::IDidoView {
 public:
-    CliDidoView(const std::array<bool, 4>& outputsChecked, int cycles) : outputs_(outputsChecked), limit_(cycles) {}
+    CliDidoView(Output& out, const std::array<bool, 4>& outputsChecked, int cycles)
+        : out_(out), outputs_(outputsChecked), limit_(cycles)
+    {
+    }
 
     void ShowTitle(tests::Title) override {}
     void EnterTest() override {}
     void LeaveTest() override {}
     void CycleDone(tests::TestState& state) override { limit_.CycleDone(state); }
     bool OutputChecked(int output) override { return outputs_[static_cast<std::size_t>(output)]; }
-    void ShowInputs(const std::string& states) override { PrintLine(states); }
+    void ShowInputs(const std::string& states) override { out_.Item("cycle", "inputs", states); }
     void ResetInputsAndOutputs() override {}
 
+    int cycles() const { return limit_.done(); }
+
 private:
+    Output& out_;
     std::array<bool, 4> outputs_;
     CycleLimit limit_;
 };
 
 class CliPollingView final : public tests::IPollingView {
 public:
-    explicit CliPollingView(int cycles) : limit_(cycles) {}
+    CliPollingView(Output& out, int cycles) : out_(out), limit_(cycles) {}
 
     void ShowTitle(tests::Title) override {}
     void EnterTest() override {}
     void LeaveTest() override {}
     void CycleDone(tests::TestState& state) override { limit_.CycleDone(state); }
     void ShowPollDate(const std::string&) override {}
-    void ShowPollRecord(const std::string& text) override { PrintLine(text); }
+    void ShowPollRecord(const std::string& text) override { out_.Item("record", "text", text); }
+
+    int cycles() const { return limit_.done(); }
 
 private:
+    Output& out_;
     CycleLimit limit_;
 };
 
@@ -166,193 +160,53 @@ private:
     std::string caption_;
 };
 
-bool StandardErrorIsTerminal()
+void ShowCardTypes(Output& out, const modules::CardTypeWords& words)
 {
-#ifdef _WIN32
-    return _isatty(_fileno(stderr)) != 0;
-#else
-    return ::isatty(STDERR_FILENO) != 0;
-#endif
-}
-
-// The upgrade's two progress bars and its titles on standard error. A phase
-// begins when its bar gets its range; the bar's position r means that block
-// r is done (the last call sets it to the block count).
-class CliUpgradeView final : public firmware::IUpgradeView {
-public:
-    explicit CliUpgradeView(bool terminal) : terminal_(terminal) {}
-
-    void ShowTitle(tests::Title title) override
-    {
-        EndLine();
-        switch (title) {
-        case tests::Title::Programming:
-            phase_ = "Programming";
-            break;
-        case tests::Title::Verifying:
-            phase_ = "Verifying";
-            break;
-        default:
-            phase_.clear();
-            Show("Upgrading ...", true);
-            break;
-        }
-    }
-    void ShowCountdown(int n) override { Show("Connecting device ... ( " + std::to_string(n) + " )", true); }
-    void SetProgramRange(int maximum) override { BeginPhase(maximum); }
-    void SetProgramPosition(int position) override { Advance(position); }
-    void SetVerifyRange(int maximum) override { BeginPhase(maximum); }
-    void SetVerifyPosition(int position) override { Advance(position); }
-
-    // Ends a line left open on the terminal, before the closing message.
-    void Finish() { EndLine(); }
-
-private:
-    using Clock = std::chrono::steady_clock;
-
-    void BeginPhase(int total)
-    {
-        EndLine();
-        total_ = total;
-        done_ = 0;
-        tenth_ = -1;
-        started_ = Clock::now();
-        ShowBlocks();
-    }
-
-    void Advance(int position)
-    {
-        done_ = position < total_ ? position + 1 : total_;
-        ShowBlocks();
-    }
-
-    void ShowBlocks()
-    {
-        const int tenth = total_ > 0 ? done_ * 10 / total_ : 10;
-        const bool milestone = tenth > tenth_;
-        if (!terminal_ && !milestone)
-            return;
-        tenth_ = tenth;
-
-        char line[160];
-        const double seconds = std::chrono::duration<double>(Clock::now() - started_).count();
-        if (done_ > 0 && seconds > 0.0) {
-            const double rate = done_ / seconds;
-            const long left = static_cast<long>((total_ - done_) / rate + 0.5);
-            std::snprintf(line, sizeof line, "%s %d/%d blocks, %.1f blocks/s, %ld:%02ld left", phase_.c_str(), done_,
-                          total_, rate, left / 60, left % 60);
-        } else {
-            std::snprintf(line, sizeof line, "%s %d/%d blocks", phase_.c_str(), done_, total_);
-        }
-        Show(line, false);
-    }
-
-    // On the terminal the line is drawn over the last one, and a line that
-    // must stay (a title, a countdown step) is ended at once.
-    void Show(const std::string& text, bool stays)
-    {
-        if (!terminal_) {
-            std::fprintf(stderr, "%s\n", text.c_str());
-            return;
-        }
-        const std::size_t width = std::max(text.size(), drawn_);
-        std::fprintf(stderr, "\r%-*s", static_cast<int>(width), text.c_str());
-        drawn_ = text.size();
-        open_ = true;
-        if (stays)
-            EndLine();
-        std::fflush(stderr);
-    }
-
-    void EndLine()
-    {
-        if (terminal_ && open_)
-            std::fputs("\n", stderr);
-        open_ = false;
-        drawn_ = 0;
-    }
-
-    bool terminal_;
-    std::string phase_;
-    int total_ = 0;
-    int done_ = 0;
-    int tenth_ = -1;
-    Clock::time_point started_;
-    std::size_t drawn_ = 0;
-    bool open_ = false;
-};
-
-struct CardKindName {
-    std::uint16_t bit;
-    const char* name;
-};
-
-// In the order of their bits.
-const CardKindName CardKindNames[] = {
-    {modules::CardUidA, "A"},         {modules::CardBlock, "ABlock"}, {modules::Card7Byte, "7Byte"},
-    {modules::CardIso15693, "15693"}, {modules::CardUidB, "B"},       {modules::CardGuidB, "BG"},
-};
-
-void PrintCardTypes(const modules::CardTypeWords& words)
-{
-    std::string types;
-    for (const CardKindName& kind : CardKindNames) {
-        if (words.cardType & kind.bit)
-            types += (types.empty() ? "" : ",") + std::string(kind.name);
-    }
-    PrintLine("types=" + types);
-    PrintLine("delay=" + std::to_string(words.delay));
-    PrintLine(std::string("green=") + ((words.mode & modules::ModeGreen) ? "1" : "0"));
+    out.Field("types", CardKindNames(words.cardType), FieldStyle::KeyValue);
+    out.Field("delay", words.delay);
+    out.Field("green", (words.mode & modules::ModeGreen) ? 1 : 0);
 }
 
 class CliControllerIdView final : public modules::IControllerIdView {
 public:
-    void ShowControllerId(const std::string& id) override { PrintLine(id); }
-    void ShowControllerSerial(const std::string& serial) override { PrintLine(serial); }
+    explicit CliControllerIdView(Output& out) : out_(out) {}
+    void ShowControllerId(const std::string& id) override { out_.Field("id", id); }
+    void ShowControllerSerial(const std::string& serial) override { out_.Field("serial", serial); }
+
+private:
+    Output& out_;
 };
 
 // The receive fields are not printed, only what the pages take from a reply.
 class CliG6View final : public modules::IG6View {
 public:
+    explicit CliG6View(Output& out) : out_(out) {}
     void ShowReply(const std::string&) override {}
-    void ShowSerial(const std::string& serial) override { PrintLine(serial); }
-    void SelectModuleId(int id) override { PrintLine(std::to_string(id)); }
-    void ShowCardTypes(const modules::CardTypeWords& words) override { PrintCardTypes(words); }
+    void ShowSerial(const std::string& serial) override { out_.Field("serial", serial); }
+    void SelectModuleId(int id) override { out_.Field("id", std::to_string(id)); }
+    void ShowCardTypes(const modules::CardTypeWords& words) override { cli::ShowCardTypes(out_, words); }
+
+private:
+    Output& out_;
 };
 
 class CliG4View final : public modules::IG4View {
 public:
+    explicit CliG4View(Output& out) : out_(out) {}
     void ShowReply(const std::string&) override {}
-    void ShowSerial(const std::string& serial) override { PrintLine(serial); }
+    void ShowSerial(const std::string& serial) override { out_.Field("serial", serial); }
+
+private:
+    Output& out_;
 };
 
-bool SameNameAnyCase(const std::string& a, const char* b)
+// The closing of an operation whose command text may have been refused for
+// its length before anything was opened.
+int Report(Output& out, Outcome outcome, const std::string& commandText = {})
 {
-    std::size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return i == a.size() && b[i] == '\0';
-}
-
-int Report(Outcome outcome, const std::string& commandText = {})
-{
-    switch (outcome) {
-    case Outcome::CommandOk:
-    case Outcome::StopAsked:
-        std::fputs("Command ok.\n", stderr);
-        return ExitOk;
-    case Outcome::CommandError:
-        std::fputs("Command error!\n", stderr);
-        return ExitCommandError;
-    case Outcome::ConnectError:
-        std::fputs("Connect device error!\n", stderr);
-        return ExitConnectError;
-    case Outcome::TooLong:
-        break;
-    }
-    return UsageError("command text of " + std::to_string(commandText.size()) + " characters is longer than the "
+    if (outcome != Outcome::TooLong)
+        return out.Finish(outcome);
+    return out.Refuse("command text of " + std::to_string(commandText.size()) + " characters is longer than the "
                       + std::to_string(link::MaxCommandLength(link::Framing::Crc)) + " one request takes");
 }
 
@@ -370,246 +224,187 @@ Outcome FromStatus(link::StatusMessage message)
     return Outcome::CommandError;
 }
 
-}  // namespace
-
-std::optional<std::uint16_t> ParseCardKinds(const std::string& list)
+int RunSend(const Invocation& inv, Context& ctx)
 {
-    std::uint16_t kinds = 0;
-    if (list.empty())
-        return kinds;
-    std::size_t from = 0;
-    for (;;) {
-        const std::size_t comma = list.find(',', from);
-        const std::string item = list.substr(from, comma == std::string::npos ? comma : comma - from);
-        const CardKindName* known = nullptr;
-        for (const CardKindName& kind : CardKindNames) {
-            if (SameNameAnyCase(item, kind.name))
-                known = &kind;
-        }
-        if (!known)
-            return std::nullopt;
-        kinds = static_cast<std::uint16_t>(kinds | known->bit);
-        if (comma == std::string::npos)
-            return kinds;
-        from = comma + 1;
-    }
-}
-
-int UsageError(const std::string& message)
-{
-    std::fprintf(stderr, "controller-cli: %s\n", message.c_str());
-    return ExitUsage;
-}
-
-int RunSend(const link::LinkSettings& settings, link::Framing framing, const std::string& text)
-{
-    Session s(settings);
-    s.device.Settings = settings;
-    if (!s.device.OpenLink()) {
-        std::fputs("Connect device error!\n", stderr);
-        return ExitConnectError;
-    }
-    const bool ok = s.device.Transact(framing, text);
+    Session s(ctx);
+    s.device.Settings = ctx.settings;
+    if (!s.device.OpenLink())
+        return ctx.out.FinishStatus(ExitConnectError);
+    const bool ok = s.device.Transact(inv.framing, inv.text);
     s.device.CloseLink();
-    if (!ok) {
-        std::fputs("Command error!\n", stderr);
-        return ExitCommandError;
-    }
-    std::printf("%s\n", link::EscapeBytes(s.device.ReplyText()).c_str());
-    return ExitOk;
+    if (!ok)
+        return ctx.out.FinishStatus(ExitCommandError);
+    ctx.out.Field("reply", s.device.ReplyText());
+    return ctx.out.FinishStatus(ExitOk);
 }
 
-int RunConnect(const link::LinkSettings& settings, int at)
+int RunConnect(const Invocation& inv, Context& ctx)
 {
-    Session s(settings);
+    Session s(ctx);
     tests::ControllerIdentity identity;
-    CliConnectView view(at);
+    CliConnectView view(inv.at);
     tests::RunConnect(s.frame, identity, view);
     if (view.answered) {
-        PrintLine(view.version);
-        PrintLine(view.serial);
+        ctx.out.Field("version", view.version);
+        ctx.out.Field("serial", view.serial);
     }
-    return Report(FromStatus(s.view.LastMessage()));
+    return ctx.out.Finish(FromStatus(s.view.LastMessage()));
 }
 
-int RunSetTime(const link::LinkSettings& settings, const std::string& deviceId)
+int RunSetTime(const Invocation& inv, Context& ctx)
 {
-    Session s(settings);
+    Session s(ctx);
     NoTitleView titles;
     tests::SystemLocalClock localClock;
     std::string digits;
-    const Outcome outcome = tests::RunSetDateTime(s.frame, titles, localClock, deviceId, &digits);
+    const Outcome outcome = tests::RunSetDateTime(s.frame, titles, localClock, inv.deviceId, &digits);
     if (!digits.empty())
-        PrintLine(digits);
-    return Report(outcome);
+        ctx.out.Field("time", digits);
+    return ctx.out.Finish(outcome);
 }
 
-int RunAlarm(const link::LinkSettings& settings, const std::string& deviceId, int alarmNumber)
+int RunSimple(const Invocation& inv, Context& ctx)
 {
-    Session s(settings);
+    Session s(ctx);
     NoTitleView titles;
-    return Report(tests::RunAlarmTest(s.frame, titles, deviceId, alarmNumber));
+    switch (inv.command) {
+    case Command::Alarm:
+        return ctx.out.Finish(tests::RunAlarmTest(s.frame, titles, inv.deviceId, inv.alarmNumber));
+    case Command::FactoryReset:
+        return ctx.out.Finish(tests::RunFactoryReset(s.frame, titles, inv.deviceId));
+    default:
+        return ctx.out.Finish(tests::RunReboot(s.frame, titles, inv.deviceId));
+    }
 }
 
-int RunFactoryReset(const link::LinkSettings& settings, const std::string& deviceId)
-{
-    Session s(settings);
-    NoTitleView titles;
-    return Report(tests::RunFactoryReset(s.frame, titles, deviceId));
-}
-
-int RunReboot(const link::LinkSettings& settings, const std::string& deviceId)
-{
-    Session s(settings);
-    NoTitleView titles;
-    return Report(tests::RunReboot(s.frame, titles, deviceId));
-}
-
-int RunDido(const link::LinkSettings& settings, const std::string& deviceId,
-            const std::array<bool, 4>& outputsChecked, int cycles)
+// Runs until its cycle count or SIGINT/SIGTERM; then "JD" as the window's
+// stop sends it.
+int RunDido(const Invocation& inv, Context& ctx)
 {
     InstallStopHandlers();
-    Session s(settings);
+    Session s(ctx);
     tests::TestState state;
-    CliDidoView view(outputsChecked, cycles);
-    return Report(tests::ClickDidoTest(s.frame, state, deviceId, view));
+    CliDidoView view(ctx.out, inv.outputs, inv.cycles);
+    const Outcome outcome = tests::ClickDidoTest(s.frame, state, inv.deviceId, view);
+    if (ctx.out.json())
+        ctx.out.Field("cycles", view.cycles());
+    return ctx.out.Finish(outcome);
 }
 
-int RunPoll(const link::LinkSettings& settings, const std::string& deviceId, int cycles)
+int RunPoll(const Invocation& inv, Context& ctx)
 {
     InstallStopHandlers();
-    Session s(settings);
+    Session s(ctx);
     tests::TestState state;
-    CliPollingView view(cycles);
-    return Report(tests::ClickPollingTest(s.frame, state, deviceId, view));
+    CliPollingView view(ctx.out, inv.cycles);
+    const Outcome outcome = tests::ClickPollingTest(s.frame, state, inv.deviceId, view);
+    if (ctx.out.json()) {
+        ctx.out.Field("cycles", view.cycles());
+        ctx.out.Field("records", ctx.out.itemsShown());
+    }
+    return ctx.out.Finish(outcome);
 }
 
-int RunSetSpeed(const link::LinkSettings& settings, const std::string& deviceId, tests::LineSpeed speed,
-                const std::string& currentSettings)
+int RunSetSpeed(const Invocation& inv, Context& ctx)
 {
-    Session s(settings);
+    Session s(ctx);
     NoTitleView titles;
-    const Outcome outcome = tests::RunSetLineSpeed(s.frame, titles, deviceId, speed);
-    PrintLine(outcome == Outcome::CommandOk ? tests::LineSpeedSettings(speed) : currentSettings);
-    return Report(outcome);
+    const Outcome outcome = tests::RunSetLineSpeed(s.frame, titles, inv.deviceId, inv.speed);
+    // The tool follows the controller to its new line, as the window does.
+    if (outcome == Outcome::CommandOk)
+        ctx.settings.ComBaudRate = tests::LineSpeedSettings(inv.speed);
+    ctx.out.Field("settings", ctx.settings.ComBaudRate);
+    return ctx.out.Finish(outcome);
 }
 
-int RunCommand(const link::LinkSettings& settings, const std::string& deviceId, const std::string& typed)
+int RunConsole(const Invocation& inv, Context& ctx)
 {
-    Session s(settings);
-    const Outcome outcome = tests::RunControllerCommand(s.frame, deviceId, typed, PrintLine);
-    return Report(outcome, deviceId + typed);
+    Session s(ctx);
+    const auto show = [&ctx](const std::string& reply) { ctx.out.Field("reply", reply); };
+    if (inv.command == Command::ControllerCommand)
+        return Report(ctx.out, tests::RunControllerCommand(s.frame, inv.deviceId, inv.text, show),
+                      inv.deviceId + inv.text);
+    return Report(ctx.out,
+                  tests::RunConsoleModuleCommand(s.frame, inv.deviceId, inv.typeIndex, inv.moduleId, inv.text, show),
+                  modules::WrapModuleCommand(inv.deviceId, inv.typeIndex, inv.moduleId, inv.text));
 }
 
-int RunModule(const link::LinkSettings& settings, const std::string& deviceId, int typeIndex,
-              const std::string& moduleId, const std::string& typed)
+int RunControllerIdCommand(const Invocation& inv, Context& ctx)
 {
-    Session s(settings);
-    const Outcome outcome = tests::RunConsoleModuleCommand(s.frame, deviceId, typeIndex, moduleId, typed, PrintLine);
-    return Report(outcome, modules::WrapModuleCommand(deviceId, typeIndex, moduleId, typed));
+    Session s(ctx);
+    CliControllerIdView view(ctx.out);
+    const std::string bySerial = std::string(link::cmd::AnyControllerId) + link::cmd::IdBySerial + inv.serial;
+    switch (inv.command) {
+    case Command::ControllerIdBySerial:
+        return Report(ctx.out, modules::RunGetControllerId(s.frame, std::string(), true, inv.serial, view), bySerial);
+    case Command::SetControllerId:
+        return Report(ctx.out, modules::RunSetControllerIdBySerial(s.frame, inv.serial, inv.newId),
+                      bySerial + inv.newId);
+    default:
+        return Report(ctx.out, modules::RunGetControllerId(s.frame, inv.deviceId, false, std::string(), view));
+    }
 }
 
-int RunControllerId(const link::LinkSettings& settings, const std::string& deviceId)
+int RunG6(const Invocation& inv, Context& ctx)
 {
-    Session s(settings);
-    CliControllerIdView view;
-    return Report(modules::RunGetControllerId(s.frame, deviceId, false, std::string(), view));
+    Session s(ctx);
+    CliG6View view(ctx.out);
+    const std::string& id = inv.deviceId;
+    switch (inv.command) {
+    case Command::G6Serial:
+        return Report(ctx.out, modules::RunG6ReadSerial(s.frame, id, std::stoi(inv.moduleId), view));
+    case Command::G6Id:
+        return Report(ctx.out, modules::RunG6ReadId(s.frame, id, inv.serial, view),
+                      id + link::cmd::G6ReadIdBySerial + inv.serial);
+    case Command::G6SetId: {
+        const unsigned newId = static_cast<unsigned>(std::stoi(inv.newId));
+        return Report(ctx.out, modules::RunG6SetId(s.frame, id, inv.serial, static_cast<int>(newId), view),
+                      id + link::cmd::G6SetIdBySerial + inv.serial + inv.serial + modules::Hex4(newId) + "0000");
+    }
+    case Command::G6CardType:
+        return Report(ctx.out, modules::RunG6GetCardType(s.frame, id, std::stoi(inv.moduleId), view));
+    default:
+        return Report(ctx.out, modules::RunG6SetCardType(s.frame, id, std::stoi(inv.moduleId),
+                                                         modules::WordsToWrite(inv.cardChoice), view));
+    }
 }
 
-int RunControllerIdBySerial(const link::LinkSettings& settings, const std::string& serial)
+int RunG4(const Invocation& inv, Context& ctx)
 {
-    Session s(settings);
-    CliControllerIdView view;
-    return Report(modules::RunGetControllerId(s.frame, std::string(), true, serial, view),
-                  std::string(link::cmd::AnyControllerId) + link::cmd::IdBySerial + serial);
+    Session s(ctx);
+    CliG4View view(ctx.out);
+    if (inv.command == Command::G4Serial)
+        return Report(ctx.out, modules::RunG4ReadSerial(s.frame, inv.deviceId, inv.typeIndex, inv.moduleId, view));
+    const int newId = std::stoi(inv.newId);
+    return Report(ctx.out, modules::RunG4SetId(s.frame, inv.deviceId, inv.typeIndex, inv.serial, newId, view),
+                  modules::WrapModuleCommand(inv.deviceId, inv.typeIndex, std::string(),
+                                             link::cmd::G4SetId + inv.serial + std::to_string(newId)));
 }
 
-int RunSetControllerId(const link::LinkSettings& settings, const std::string& serial, const std::string& newId)
+int RunSetModel(const Invocation& inv, Context& ctx)
 {
-    Session s(settings);
-    return Report(modules::RunSetControllerIdBySerial(s.frame, serial, newId),
-                  std::string(link::cmd::AnyControllerId) + link::cmd::IdBySerial + serial + newId);
-}
-
-int RunG6Serial(const link::LinkSettings& settings, const std::string& deviceId, int moduleId)
-{
-    Session s(settings);
-    CliG6View view;
-    return Report(modules::RunG6ReadSerial(s.frame, deviceId, moduleId, view));
-}
-
-int RunG6Id(const link::LinkSettings& settings, const std::string& deviceId, const std::string& serial)
-{
-    Session s(settings);
-    CliG6View view;
-    return Report(modules::RunG6ReadId(s.frame, deviceId, serial, view),
-                  deviceId + link::cmd::G6ReadIdBySerial + serial);
-}
-
-int RunG6SetId(const link::LinkSettings& settings, const std::string& deviceId, const std::string& serial, int newId)
-{
-    Session s(settings);
-    CliG6View view;
-    return Report(modules::RunG6SetId(s.frame, deviceId, serial, newId, view),
-                  deviceId + link::cmd::G6SetIdBySerial + serial + serial + modules::Hex4(unsigned(newId)) + "0000");
-}
-
-int RunG6CardType(const link::LinkSettings& settings, const std::string& deviceId, int moduleId)
-{
-    Session s(settings);
-    CliG6View view;
-    return Report(modules::RunG6GetCardType(s.frame, deviceId, moduleId, view));
-}
-
-int RunG6SetCardType(const link::LinkSettings& settings, const std::string& deviceId, int moduleId,
-                     const modules::CardTypeChoice& choice)
-{
-    Session s(settings);
-    CliG6View view;
-    return Report(modules::RunG6SetCardType(s.frame, deviceId, moduleId, modules::WordsToWrite(choice), view));
-}
-
-int RunG4Serial(const link::LinkSettings& settings, const std::string& deviceId, int typeIndex,
-                const std::string& moduleId)
-{
-    Session s(settings);
-    CliG4View view;
-    return Report(modules::RunG4ReadSerial(s.frame, deviceId, typeIndex, moduleId, view));
-}
-
-int RunG4SetId(const link::LinkSettings& settings, const std::string& deviceId, int typeIndex,
-               const std::string& serial, int newId)
-{
-    Session s(settings);
-    CliG4View view;
-    return Report(modules::RunG4SetId(s.frame, deviceId, typeIndex, serial, newId, view),
-                  modules::WrapModuleCommand(deviceId, typeIndex, std::string(),
-                                             link::cmd::G4SetId + serial + std::to_string(newId)));
-}
-
-int RunSetModel(const link::LinkSettings& settings, const std::string& deviceId, const std::string& name,
-                const std::optional<std::string>& version)
-{
-    Session s(settings);
+    Session s(ctx);
     NoTitleView titles;
-    return Report(firmware::RunSetModelName(s.frame, titles, deviceId, name, version),
-                  deviceId + link::cmd::SetModelName + firmware::ModelNameField(name)
-                      + (version ? firmware::TrimControls(*version) : std::string()));
+    return Report(ctx.out,
+                  firmware::RunSetModelName(s.frame, titles, inv.deviceId, inv.modelName, inv.modelVersion),
+                  inv.deviceId + link::cmd::SetModelName + firmware::ModelNameField(inv.modelName)
+                      + (inv.modelVersion ? firmware::TrimControls(*inv.modelVersion) : std::string()));
 }
 
-int RunUpgrade(const link::LinkSettings& settings, const std::string& deviceId, const std::string& path, int kind)
+// First a short exchange of its own reads the model and version ("DB") for
+// the model check; a file that cannot be read, a model the file was not
+// built for or a kind without a loader then end it with nothing more sent.
+int RunUpgrade(const Invocation& inv, Context& ctx)
 {
     // The version panel as Connect fills it: the model check compares the
     // file's header with it.
     std::string versionPanel;
     {
-        Session s(settings);
-        s.device.Settings = settings;
-        if (!s.device.OpenLink()) {
-            std::fputs("Connect device error!\n", stderr);
-            return ExitConnectError;
-        }
-        const bool described = s.device.TransactCrc(deviceId + link::cmd::Describe)
+        Session s(ctx);
+        s.device.Settings = ctx.settings;
+        if (!s.device.OpenLink())
+            return ctx.out.Finish(Outcome::ConnectError);
+        const bool described = s.device.TransactCrc(inv.deviceId + link::cmd::Describe)
                                && s.device.ReplyLength() == link::cmd::DescribeReplyLength;
         if (described) {
             const std::string& reply = s.device.ReplyText();
@@ -617,35 +412,83 @@ int RunUpgrade(const link::LinkSettings& settings, const std::string& deviceId, 
         }
         s.device.CloseLink();
         if (!described) {
-            std::fputs("no model read: no valid reply to \"DB\"\nCommand error!\n", stderr);
-            return ExitCommandError;
+            std::fputs("no model read: no valid reply to \"DB\"\n", stderr);
+            return ctx.out.Finish(Outcome::CommandError);
         }
     }
 
     firmware::FirmwareImage image;
-    switch (firmware::LoadFirmwareImage(path, kind, versionPanel, image)) {
+    switch (firmware::LoadFirmwareImage(inv.file, inv.kind, versionPanel, image)) {
     case firmware::LoadResult::CannotOpen:
-        std::fputs("Load firmware file error!\n", stderr);
-        return ExitCommandError;
+        return ctx.out.End(ExitCommandError, "command-error", "Load firmware file error!");
     case firmware::LoadResult::ModelMismatch:
-        std::fputs("Firmware file format model error!\n", stderr);
-        return ExitCommandError;
+        return ctx.out.End(ExitCommandError, "command-error", "Firmware file format model error!");
     case firmware::LoadResult::Ok:
         break;
     }
     // The window would open the link only to end with "Command error!".
-    if (firmware::LoaderFor(kind).loader == firmware::Loader::None) {
-        std::fprintf(stderr, "no boot loader for kind %d\nCommand error!\n", kind);
-        return ExitCommandError;
+    if (firmware::LoaderFor(inv.kind).loader == firmware::Loader::None) {
+        std::fprintf(stderr, "no boot loader for kind %d\n", inv.kind);
+        return ctx.out.Finish(Outcome::CommandError);
     }
 
-    Session s(settings);
-    CliUpgradeView view(StandardErrorIsTerminal());
-    const Outcome outcome = firmware::RunFirmwareUpgrade(s.frame, kind, deviceId, image, view);
+    Session s(ctx);
+    UpgradeProgress view(StandardErrorIsTerminal());
+    const Outcome outcome = firmware::RunFirmwareUpgrade(s.frame, inv.kind, inv.deviceId, image, view);
     view.Finish();
     if (outcome == Outcome::CommandOk)
-        PrintLine("blocks=" + std::to_string(image.ImageBlockCount));
-    return Report(outcome);
+        ctx.out.Field("blocks", image.ImageBlockCount);
+    return ctx.out.Finish(outcome);
+}
+
+}  // namespace
+
+int Execute(const Invocation& inv, Context& ctx)
+{
+    ctx.out.Begin(inv.name, ctx.line);
+    switch (inv.command) {
+    case Command::Send:
+        return RunSend(inv, ctx);
+    case Command::Connect:
+        return RunConnect(inv, ctx);
+    case Command::SetTime:
+        return RunSetTime(inv, ctx);
+    case Command::Alarm:
+    case Command::FactoryReset:
+    case Command::Reboot:
+        return RunSimple(inv, ctx);
+    case Command::Dido:
+        return RunDido(inv, ctx);
+    case Command::Poll:
+        return RunPoll(inv, ctx);
+    case Command::SetSpeed:
+        return RunSetSpeed(inv, ctx);
+    case Command::ControllerCommand:
+    case Command::ModuleCommand:
+        return RunConsole(inv, ctx);
+    case Command::ControllerId:
+    case Command::ControllerIdBySerial:
+    case Command::SetControllerId:
+        return RunControllerIdCommand(inv, ctx);
+    case Command::G6Serial:
+    case Command::G6Id:
+    case Command::G6SetId:
+    case Command::G6CardType:
+    case Command::G6SetCardType:
+        return RunG6(inv, ctx);
+    case Command::G4Serial:
+    case Command::G4SetId:
+        return RunG4(inv, ctx);
+    case Command::SetModel:
+        return RunSetModel(inv, ctx);
+    case Command::Upgrade:
+        return RunUpgrade(inv, ctx);
+    case Command::Ports:
+        return ListPorts(ctx.out);
+    case Command::Batch:
+        break;
+    }
+    return ctx.out.Refuse("a batch cannot run inside a batch");
 }
 
 }  // namespace ct::cli

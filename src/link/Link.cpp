@@ -4,6 +4,7 @@
 #include "link/EventPump.h"
 #include "link/Transport.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace ct::link {
@@ -87,6 +88,8 @@ bool Link::OpenLink()
         BusyGuard guard(*this);
         OpenTransport();
     }
+    if (trace_)
+        trace_->LinkOpened(Settings, transport_ != nullptr);
     return transport_ != nullptr;
 }
 
@@ -112,9 +115,13 @@ void Link::CloseLink()
         closeRequested_ = true;
         return;
     }
-    if (transport_ && openType_ == LinkTypeCom)
+    if (!transport_)
+        return;
+    if (openType_ == LinkTypeCom)
         transport_->Purge();
     transport_.reset();
+    if (trace_)
+        trace_->LinkClosed();
 }
 
 bool Link::TransactCrc(const std::string& commandText)
@@ -140,6 +147,8 @@ Link::ReadResult Link::ReadAvailable()
         return ReadResult::Nothing;
     for (std::size_t i = 0; i < got; ++i) {
         if (assembler_.Feed(chunk[i]) == AssembleStatus::Complete) {
+            if (trace_)
+                TraceFrame(chunk, i + 1);
             // Take the frame and leave whatever follows it for the next
             // transaction (on TCP late bytes are answers too; on a serial port
             // the purge before the next write drops them).
@@ -150,8 +159,26 @@ Link::ReadResult Link::ReadAvailable()
         }
     }
     transport_->Consume(got);
+    if (trace_)
+        traced_.append(reinterpret_cast<const char*>(chunk), got);
     replyLength_ = static_cast<int>(assembler_.position());
     return ReadResult::Bytes;
+}
+
+void Link::TraceFrame(const std::uint8_t* chunk, std::size_t taken)
+{
+    traced_.append(reinterpret_cast<const char*>(chunk), taken);
+    // The frame ends the bytes taken; whatever came before it was skipped.
+    const std::size_t frame = std::min(assembler_.position(), traced_.size());
+    const std::string_view all(traced_);
+    trace_->FrameReceived(all.substr(0, all.size() - frame), all.substr(all.size() - frame), assembler_.Check());
+}
+
+bool Link::TimeOut(std::uint32_t limitMs, bool serial)
+{
+    if (trace_)
+        trace_->TimedOut(limitMs, serial, traced_);
+    return false;
 }
 
 bool Link::Transact(Framing framing, const std::string& commandText)
@@ -171,6 +198,9 @@ bool Link::Transact(Framing framing, const std::string& commandText)
     const std::uint32_t limit = serial ? SerialSilenceTimeoutMs : TcpTotalTimeoutMs;
     if (serial)
         transport_->Purge();
+    traced_.clear();
+    if (trace_)
+        trace_->FrameSent(std::string_view(reinterpret_cast<const char*>(request.data()), size));
     transport_->Write(request.data(), size, pump_);
 
     std::uint32_t t0 = clock_.NowMs();
@@ -193,14 +223,14 @@ bool Link::Transact(Framing framing, const std::string& commandText)
             return false;
         std::uint32_t elapsed = ElapsedMs(t0, clock_.NowMs());
         if (elapsed > limit)
-            return false;
+            return TimeOut(limit, serial);
         // One wait until bytes come, the limit passes or the caller's events
         // ran; the pump decides how it waits.
         transport_->WaitReadable(static_cast<int>(limit + 1 - elapsed), pump_);
         // Bytes that arrived after the limit are not part of this reply.
         elapsed = ElapsedMs(t0, clock_.NowMs());
         if (elapsed > limit)
-            return false;
+            return TimeOut(limit, serial);
     }
 }
 

@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace ct::link {
 
@@ -52,6 +53,22 @@ std::optional<std::uint32_t> ParseNetIP(const std::string& text);
 // Values outside 1..65535 cannot be connected to and give nothing.
 std::optional<std::uint16_t> ParseNetPort(const std::string& text);
 
+// What a link did on the line, for a technician's trace: every frame sent
+// and received as its exact bytes, and the moments a transaction failed. The
+// link calls it synchronously; it must not call back into the link.
+class ILinkTrace {
+public:
+    virtual ~ILinkTrace() = default;
+    virtual void LinkOpened(const LinkSettings& settings, bool opened) = 0;
+    virtual void LinkClosed() = 0;
+    virtual void FrameSent(std::string_view frame) = 0;
+    // `skipped`: bytes that came before the frame and could not start or
+    // complete one (noise, a frame dropped for its length).
+    virtual void FrameReceived(std::string_view skipped, std::string_view frame, bool checkPassed) = 0;
+    // The transaction's limit passed; `received`: every byte that arrived.
+    virtual void TimedOut(std::uint32_t limitMs, bool countsSilence, std::string_view received) = 0;
+};
+
 class Link {
 public:
     Link(ITransportFactory& factory, IClock& clock, IEventPump& pump);
@@ -71,6 +88,8 @@ public:
     // the open fails) and closes right after it.
     void CloseLink();
     bool IsOpen() const { return transport_ != nullptr; }
+    // Nothing traced by default; the trace must outlive the link or be reset.
+    void SetTrace(ILinkTrace* trace) { trace_ = trace; }
     IClock& clock() const { return clock_; }
 
     bool TransactCrc(const std::string& commandText);
@@ -88,6 +107,9 @@ public:
 private:
     enum class ReadResult { Nothing, Bytes, Passed, Failed };
     ReadResult ReadAvailable();
+    void TraceFrame(const std::uint8_t* chunk, std::size_t taken);
+    // Returns false, the transaction's result, after tracing the time-out.
+    bool TimeOut(std::uint32_t limitMs, bool serial);
     void OpenTransport();
 
     // While an open or a transaction waits: opens are refused, closes deferred.
@@ -106,6 +128,9 @@ private:
     std::string replyText_;
     int replyLength_ = 0;
     int busy_ = 0;
+    ILinkTrace* trace_ = nullptr;
+    // With a trace: every byte taken from the transport in this transaction.
+    std::string traced_;
     bool closeRequested_ = false;
 };
 

@@ -1,0 +1,160 @@
+#include "Output.h"
+
+#include "link/FrameCodec.h"
+
+#include <QJsonDocument>
+
+#include <cerrno>
+#include <cstdio>
+
+#include <unistd.h>
+
+namespace ct::cli {
+
+namespace {
+
+QString Latin1(const std::string& text)
+{
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+bool WriteAll(int fd, const std::string& text)
+{
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+int UsageError(const std::string& message)
+{
+    std::fflush(stdout);
+    WriteAll(STDERR_FILENO, "controller-cli: " + message + "\n");
+    return ExitUsage;
+}
+
+void Output::Begin(const std::string& operation, int line)
+{
+    line_ = line;
+    items_ = 0;
+    result_ = QJsonObject();
+    result_.insert("operation", Latin1(operation));
+    if (line_ > 0)
+        result_.insert("line", line_);
+}
+
+void Output::Line(const std::string& text)
+{
+    WriteAll(STDOUT_FILENO, text + "\n");
+}
+
+void Output::Write(const QJsonObject& object)
+{
+    const QByteArray text = QJsonDocument(object).toJson(QJsonDocument::Compact);
+    WriteAll(STDOUT_FILENO, text.toStdString() + "\n");
+}
+
+void Output::Field(const char* key, const std::string& bytes, FieldStyle style)
+{
+    // No control byte from the line reaches the terminal or the reader.
+    const std::string text = link::EscapeBytes(bytes);
+    if (json_)
+        result_.insert(key, Latin1(text));
+    else
+        Line(style == FieldStyle::KeyValue ? std::string(key) + "=" + text : text);
+}
+
+void Output::Field(const char* key, long long number, FieldStyle style)
+{
+    if (json_)
+        result_.insert(key, static_cast<qint64>(number));
+    else
+        Line(style == FieldStyle::KeyValue ? std::string(key) + "=" + std::to_string(number) : std::to_string(number));
+}
+
+void Output::Item(const char* counter, const char* key, const std::string& bytes)
+{
+    ++items_;
+    const std::string text = link::EscapeBytes(bytes);
+    if (!json_) {
+        Line(text);
+        return;
+    }
+    QJsonObject item;
+    item.insert("operation", result_.value("operation"));
+    if (line_ > 0)
+        item.insert("line", line_);
+    item.insert(counter, items_);
+    item.insert(key, Latin1(text));
+    Write(item);
+}
+
+void Output::Object(QJsonObject object)
+{
+    if (line_ > 0 && !object.contains("line"))
+        object.insert("line", line_);
+    Write(object);
+}
+
+int Output::End(int exitStatus, const char* outcome, const std::string& message)
+{
+    if (json_) {
+        result_.insert("outcome", outcome);
+        Write(result_);
+    }
+    WriteAll(STDERR_FILENO, message + "\n");
+    return exitStatus;
+}
+
+int Output::Finish(tests::Outcome outcome)
+{
+    switch (outcome) {
+    case tests::Outcome::CommandOk:
+    case tests::Outcome::StopAsked:
+        return End(ExitOk, "ok", "Command ok.");
+    case tests::Outcome::CommandError:
+        return End(ExitCommandError, "command-error", "Command error!");
+    case tests::Outcome::ConnectError:
+        return End(ExitConnectError, "connect-error", "Connect device error!");
+    case tests::Outcome::TooLong:
+        break;
+    }
+    return Refuse("the command text is longer than one request takes");
+}
+
+int Output::FinishStatus(int exitStatus)
+{
+    switch (exitStatus) {
+    case ExitOk:
+        // send prints its reply and no closing message.
+        if (json_) {
+            result_.insert("outcome", "ok");
+            Write(result_);
+        }
+        return ExitOk;
+    case ExitConnectError:
+        return Finish(tests::Outcome::ConnectError);
+    default:
+        return Finish(tests::Outcome::CommandError);
+    }
+}
+
+int Output::Refuse(const std::string& message)
+{
+    if (json_) {
+        result_.insert("outcome", "refused");
+        result_.insert("error", Latin1(message));
+        Write(result_);
+    }
+    return UsageError(message);
+}
+
+}  // namespace ct::cli

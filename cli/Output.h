@@ -1,0 +1,87 @@
+// What controller-cli prints: the results of its operations on standard
+// output, plain or as JSON, and the closing message on standard error.
+//
+// Plain: every field is a line of its own the moment it is known (a record
+// is out before its acknowledgement), as its value or as "key=value".
+// JSON (--json): one object per result, written whole with one write once it
+// is complete, so that a reader never sees half an object, also when a
+// signal stops a continuous operation. A continuous operation writes one
+// object per cycle or record as it comes and its result object at the end.
+// Every object names its "operation"; a result object also has its
+// "outcome" ("ok", "command-error", "connect-error", "refused") and, inside a
+// batch, every object has the batch "line". Values are the plain output's
+// texts (bytes escaped as send prints them) or numbers.
+#pragma once
+
+#include "tests/Operation.h"
+
+#include <QJsonObject>
+
+#include <cstdint>
+#include <string>
+
+namespace ct::cli {
+
+inline constexpr int ExitOk = 0;
+inline constexpr int ExitCommandError = 1;
+inline constexpr int ExitConnectError = 2;
+inline constexpr int ExitUsage = 64;
+// A batch stopped by SIGINT or SIGTERM before its last line.
+inline constexpr int ExitStopped = 130;
+
+enum class FieldStyle {
+    Value,     // the plain line is the value alone
+    KeyValue,  // the plain line is "key=value"
+};
+
+class Output {
+public:
+    explicit Output(bool json) : json_(json) {}
+
+    bool json() const { return json_; }
+
+    // Starts the result of one operation; `line` > 0 inside a batch.
+    void Begin(const std::string& operation, int line = 0);
+
+    // A field of the result. Text is escaped; numbers stay numbers in JSON.
+    void Field(const char* key, const std::string& bytes, FieldStyle style = FieldStyle::Value);
+    void Field(const char* key, long long number, FieldStyle style = FieldStyle::KeyValue);
+
+    // One cycle's or record's value of a continuous operation, numbered from
+    // 1 under `counter` in JSON.
+    void Item(const char* counter, const char* key, const std::string& bytes);
+
+    // Ends the result: the closing message on standard error ("Command
+    // ok." ...), the result object in JSON. Returns the exit status.
+    int Finish(tests::Outcome outcome);
+    // Ends the result as refused (exit 64, nothing opened or sent then).
+    int Refuse(const std::string& message);
+    // Ends the result of a link that could not be opened or a reply that was
+    // not there, for the operations that are no window operation (send).
+    int FinishStatus(int exitStatus);
+    // Ends the result with the given status, outcome and closing message.
+    int End(int exitStatus, const char* outcome, const std::string& message);
+
+    // A JSON object of its own (the batch summary, a serial port).
+    void Object(QJsonObject object);
+    int itemsShown() const { return items_; }
+    // A plain line of text as it stands.
+    void Line(const std::string& text);
+
+private:
+    void Write(const QJsonObject& object);
+
+    bool json_;
+    int line_ = 0;
+    int items_ = 0;
+    QJsonObject result_;
+};
+
+// Writes every byte of `text` to the file descriptor, through signals and
+// short writes. False when the descriptor refuses (a closed pipe).
+bool WriteAll(int fd, const std::string& text);
+
+// "controller-cli: message" on standard error; returns ExitUsage.
+int UsageError(const std::string& message);
+
+}  // namespace ct::cli
