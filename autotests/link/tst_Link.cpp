@@ -502,3 +502,76 @@ TEST(LineSettings, makeBinary_keepsLineSettingsAndFlowControl)
     EXPECT_EQ(1, t.c_cc[VMIN]);
     EXPECT_EQ(0, t.c_cc[VTIME]);
 }
+
+namespace {
+
+// Every event of the trace as one line, in order.
+class RecordingTrace final : public ILinkTrace {
+public:
+    void LinkOpened(const LinkSettings&, bool opened) override { events.push_back(opened ? "open" : "cannot open"); }
+    void LinkClosed() override { events.push_back("close"); }
+    void FrameSent(std::string_view frame) override { events.push_back("> " + std::string(frame)); }
+    void FrameReceived(std::string_view skipped, std::string_view frame, bool checkPassed) override
+    {
+        events.push_back("< [" + std::string(skipped) + "] " + std::string(frame) + (checkPassed ? "" : " !check"));
+    }
+    void TimedOut(std::uint32_t limitMs, bool countsSilence, std::string_view received) override
+    {
+        events.push_back("! " + std::to_string(limitMs) + (countsSilence ? " silence " : " total ")
+                         + std::string(received));
+    }
+    std::vector<std::string> events;
+};
+
+class LinkTraceTest : public LinkTest {
+protected:
+    void SetUp() override { link.SetTrace(&trace); }
+    RecordingTrace trace;
+};
+
+}  // namespace
+
+TEST_F(LinkTraceTest, transaction_tracesExactBytesSentAndReceivedAndTheClose)
+{
+    OpenSerial();
+    device.Reply("0001AS16030001", 20);
+    ASSERT_TRUE(link.TransactCrc("0001AS"));
+    link.CloseLink();
+    // A second close of a closed link traces nothing.
+    link.CloseLink();
+    const std::vector<std::string> expected = {"open", "> " + EncodeRequestString(Framing::Crc, "0001AS"),
+                                               "< [] " + Frame("0001AS16030001"), "close"};
+    EXPECT_EQ(expected, trace.events);
+}
+
+TEST_F(LinkTraceTest, noiseAndBadCheck_skippedBytesAndFailedCheckTraced)
+{
+    OpenTcp();
+    std::string spoilt = Frame("0001AS16030001");
+    spoilt[spoilt.size() - 2] ^= 0x01;  // a CRC character
+    device.Deliver("xy\r" + spoilt);
+    EXPECT_FALSE(link.TransactCrc("0001AS"));
+    ASSERT_EQ(3u, trace.events.size());
+    EXPECT_EQ("< [xy\r] " + spoilt + " !check", trace.events[2]);
+}
+
+TEST_F(LinkTraceTest, timeOuts_tracedWithTheLimitAndEveryByteThatCame)
+{
+    OpenSerial();
+    device.Deliver("\x03" "0001", 10);
+    EXPECT_FALSE(link.TransactCrc("0001AS"));
+    EXPECT_EQ("! 300 silence \x03" "0001", trace.events.back());
+    link.CloseLink();
+
+    OpenTcp();
+    EXPECT_FALSE(link.TransactCrc("0001AS"));
+    EXPECT_EQ("! 1200 total ", trace.events.back());
+}
+
+TEST_F(LinkTraceTest, refusedOpen_traced)
+{
+    device.failTcpOpen = true;
+    link.Settings.LinkType = LinkTypeNet;
+    EXPECT_FALSE(link.OpenLink());
+    EXPECT_EQ(std::vector<std::string>{"cannot open"}, trace.events);
+}
