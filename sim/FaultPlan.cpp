@@ -1,48 +1,13 @@
 #include "sim/FaultPlan.h"
 
+#include "sim/LineFields.h"
+
 #include "link/FrameCodec.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 
 namespace ct::sim {
-
-namespace {
-
-constexpr std::chrono::milliseconds kDefaultSplitGap{50};
-constexpr std::chrono::milliseconds kDefaultDelay{1500};
-
-std::vector<std::string> Split(const std::string& s, char separator)
-{
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t at = s.find(separator, start);
-        fields.push_back(s.substr(start, at == std::string::npos ? std::string::npos : at - start));
-        if (at == std::string::npos)
-            return fields;
-        start = at + 1;
-    }
-}
-
-std::optional<long> ParseInt(const std::string& s)
-{
-    if (s.empty() || s.size() > 9)
-        return std::nullopt;
-    char* end = nullptr;
-    const long value = std::strtol(s.c_str(), &end, 10);
-    if (*end != '\0')
-        return std::nullopt;
-    return value;
-}
-
-bool AllDigits(const std::string& s, std::size_t n)
-{
-    return s.size() == n && std::all_of(s.begin(), s.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
-}
-
-}  // namespace
 
 void FaultSet::Add(const Fault& fault)
 {
@@ -151,92 +116,45 @@ std::string RenderXorReply(link::Framing framing, std::string_view replyText, bo
 
 std::optional<Fault> ParseFaultOption(const std::string& option)
 {
-    static const struct {
-        const char* name;
-        FaultKind kind;
-    } kKinds[] = {
-        {"no-answer", FaultKind::NoAnswer},     {"wrong-crc", FaultKind::WrongCrc},
-        {"lower-crc", FaultKind::LowerCaseCrc}, {"extra-bytes", FaultKind::ExtraBytes},
-        {"nul-inside", FaultKind::NulInside},   {"noise-before", FaultKind::NoiseBefore},
-        {"split-bytes", FaultKind::SplitBytes}, {"delay", FaultKind::Delay},
-        {"wrong-length", FaultKind::WrongLength},
-    };
-    const auto fields = Split(option, ':');
+    const auto fields = SplitFields(option, ':');
     if (fields.size() > 4)
         return std::nullopt;
-    Fault fault;
-    const auto kind = std::find_if(std::begin(kKinds), std::end(kKinds),
-                                   [&](const auto& k) { return fields[0] == k.name; });
-    if (kind == std::end(kKinds))
+    Fault fault = FaultFieldDefaults();
+    const auto& table = FaultFields();
+    if (!SetField(table, "kind", fault, fields[0]))
         return std::nullopt;
-    fault.kind = kind->kind;
-    fault.times = -1;
-    fault.gap = kDefaultSplitGap;
-    fault.delay = kDefaultDelay;
-    if (fields.size() > 1)
-        fault.command = fields[1];
-    if (fields.size() > 2 && !fields[2].empty()) {
-        const auto times = ParseInt(fields[2]);
-        if (!times || (*times < 1 && *times != -1))
-            return std::nullopt;
-        fault.times = static_cast<int>(*times);
-    }
-    if (fields.size() > 3) {
-        const auto arg = ParseInt(fields[3]);
-        if (!arg || *arg < 0)
-            return std::nullopt;
-        fault.count = static_cast<int>(*arg);
-        fault.gap = fault.delay = std::chrono::milliseconds(*arg);
-    }
+    if (fields.size() > 1 && !fields[1].empty() && !SetField(table, "command", fault, fields[1]))
+        return std::nullopt;
+    if (fields.size() > 2 && !fields[2].empty() && !SetField(table, "times", fault, fields[2]))
+        return std::nullopt;
+    if (fields.size() > 3 && !SetField(table, FaultArgumentField(fault.kind), fault, fields[3]))
+        return std::nullopt;
     return fault;
 }
 
 std::optional<EventRecord> ParseRecordOption(const std::string& option)
 {
-    const auto fields = Split(option, ',');
-    if (fields.size() != 4 || fields[0].size() != 1 || !AllDigits(fields[1], 14) || fields[2].size() != 4
-        || fields[3].size() != 5)
+    const auto fields = SplitFields(option, ',');
+    if (fields.size() != 4)
         return std::nullopt;
     EventRecord record;
-    record.tag = fields[0][0];
-    record.timestamp = fields[1];
-    record.code = fields[2];
-    record.value = fields[3];
+    const auto& table = RecordFields();
+    if (!SetField(table, "tag", record, fields[0]) || !SetField(table, "time", record, fields[1])
+        || !SetField(table, "code", record, fields[2]) || !SetField(table, "value", record, fields[3]))
+        return std::nullopt;
     return record;
 }
 
-}  // namespace ct::sim
-
-namespace ct::sim {
-
 std::optional<LoaderFault> ParseLoaderFaultOption(const std::string& option)
 {
-    static const struct {
-        const char* name;
-        LoaderFault::Kind kind;
-    } kKinds[] = {
-        {"fail-program", LoaderFault::Kind::FailProgram},
-        {"fail-verify", LoaderFault::Kind::FailVerify},
-        {"lower-verify", LoaderFault::Kind::LowerCaseVerify},
-        {"silent-from", LoaderFault::Kind::SilentFrom},
-    };
-    const auto fields = Split(option, ':');
+    const auto fields = SplitFields(option, ':');
     if (fields.size() < 2 || fields.size() > 3)
         return std::nullopt;
-    const auto kind = std::find_if(std::begin(kKinds), std::end(kKinds),
-                                   [&](const auto& k) { return fields[0] == k.name; });
-    const auto block = ParseInt(fields[1]);
-    if (kind == std::end(kKinds) || !block || *block < 0)
-        return std::nullopt;
     LoaderFault fault;
-    fault.kind = kind->kind;
-    fault.block = static_cast<int>(*block);
-    if (fields.size() > 2) {
-        const auto times = ParseInt(fields[2]);
-        if (!times || (*times < 1 && *times != -1))
-            return std::nullopt;
-        fault.times = static_cast<int>(*times);
-    }
+    const auto& table = LoaderFaultFields();
+    if (!SetField(table, "kind", fault, fields[0]) || !SetField(table, "block", fault, fields[1])
+        || (fields.size() > 2 && !SetField(table, "times", fault, fields[2])))
+        return std::nullopt;
     return fault;
 }
 

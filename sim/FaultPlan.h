@@ -47,11 +47,13 @@ std::string RenderXorReply(link::Framing framing, std::string_view replyText, bo
 // start byte has arrived.
 std::string NoiseBytes(int count);
 
-// Command-line forms of faults and records:
+// Command-line forms of faults and records, their parts held to the rules of
+// the fields they set (sim/LineFields.h):
 //   KIND[:COMMAND[:TIMES[:ARG]]], kinds no-answer, wrong-crc, lower-crc,
 //   extra-bytes, nul-inside, noise-before, split-bytes, delay, wrong-length;
-//   TIMES a count or -1 (every reply, also the default); ARG the count, or
-//   the gap or delay in milliseconds.
+//   TIMES a count or -1 (every reply, also the default); ARG what the kind
+//   takes (FaultArgumentField): the byte count, or the gap or delay in
+//   milliseconds; refused for a kind that takes nothing.
 //   TAG,YYYYMMDDhhmmss,CODE,VALUE
 //   KIND:BLOCK[:TIMES], kinds fail-program, fail-verify, lower-verify,
 //   silent-from; TIMES a count or -1 (every attempt, also the default)

@@ -1,58 +1,29 @@
 #include "sim/LineOptions.h"
 
-#include "link/ControllerInterface.h"
+#include "sim/LineFields.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstdint>
-#include <cstdlib>
-#include <string_view>
+#include <initializer_list>
 
 namespace ct::sim {
 
-namespace cmd = link::cmd;
-
 namespace {
 
-std::vector<std::string> Split(const std::string& text, char separator)
+// Sets the fields `names` of `target` from `parts`, in order, as far as
+// there are parts; false when one is refused.
+template <typename Target>
+bool SetFields(const FieldTable<Target>& table, std::initializer_list<const char*> names,
+               const std::vector<std::string>& parts, Target& target)
 {
-    std::vector<std::string> parts;
-    std::size_t from = 0;
-    for (;;) {
-        const std::size_t at = text.find(separator, from);
-        parts.push_back(text.substr(from, at - from));
-        if (at == std::string::npos)
-            return parts;
-        from = at + 1;
+    std::size_t i = 0;
+    for (const char* name : names) {
+        if (i == parts.size())
+            break;
+        if (!SetField(table, name, target, parts[i++]))
+            return false;
     }
-}
-
-// Characters that a command or reply text can carry anywhere.
-bool Printable(const std::string& s)
-{
-    return std::all_of(s.begin(), s.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
-}
-
-bool Sized(const std::string& s, std::size_t min, std::size_t max)
-{
-    return s.size() >= min && s.size() <= max && Printable(s);
-}
-
-bool Exactly(const std::string& s, int n)
-{
-    return Sized(s, static_cast<std::size_t>(n), static_cast<std::size_t>(n));
-}
-
-std::optional<unsigned long> Number(const std::string& s, int base, std::size_t maxDigits)
-{
-    if (s.empty() || s.size() > maxDigits)
-        return std::nullopt;
-    for (char c : s) {
-        const auto u = static_cast<unsigned char>(c);
-        if (base == 16 ? !std::isxdigit(u) : !std::isdigit(u))
-            return std::nullopt;
-    }
-    return std::strtoul(s.c_str(), nullptr, base);
+    return true;
 }
 
 }  // namespace
@@ -67,35 +38,25 @@ std::optional<LineOptions::Target> LineOptions::SplitTarget(const std::string& v
     const std::string name = value.substr(0, colon);
     rest = value.substr(colon + 1);
     if (!name.empty() && name[0] == '#') {
-        const auto index = Number(name.substr(1), 10, 4);
-        if (!index)
+        const std::string digits = name.substr(1);
+        if (digits.empty() || digits.size() > 4
+            || !std::all_of(digits.begin(), digits.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
             return std::nullopt;
-        return Target{static_cast<std::size_t>(*index), {}};
+        return Target{static_cast<std::size_t>(std::stoul(digits)), {}};
     }
-    if (!Exactly(name, cmd::ControllerIdLength))
+    ControllerConfig named;
+    if (!SetField(ControllerFields(), "id", named, name))
         return std::nullopt;
     return Target{std::nullopt, name};
 }
 
 bool LineOptions::AddController(const std::string& value)
 {
-    const auto parts = Split(value, ',');
-    if (parts.size() < 2 || parts.size() > 4 || !Exactly(parts[0], cmd::ControllerIdLength)
-        || !Exactly(parts[1], cmd::SerialNumberLength))
-        return false;
+    const auto parts = SplitFields(value, ',');
     ControllerConfig c;
-    c.id = parts[0];
-    c.serial = parts[1];
-    if (parts.size() > 2) {
-        if (!Sized(parts[2], 1, static_cast<std::size_t>(cmd::ModelNameLength)))
-            return false;
-        c.model = parts[2];
-    }
-    if (parts.size() > 3) {
-        if (!Sized(parts[3], 1, static_cast<std::size_t>(cmd::VersionLength)))
-            return false;
-        c.version = parts[3];
-    }
+    if (parts.size() < 2 || parts.size() > 4
+        || !SetFields(ControllerFields(), {"id", "serial", "model", "version"}, parts, c))
+        return false;
     more_.push_back(std::move(c));
     return true;
 }
@@ -110,25 +71,11 @@ bool LineOptions::AddG6(const std::string& value)
         g6_.push_back({*target, std::nullopt});
         return true;
     }
-    const auto parts = Split(rest, ',');
-    if (parts.size() != 2 && parts.size() != 5)
-        return false;
-    const auto id = Number(parts[0], 10, 1);
-    if (!id || *id > 8 || !Exactly(parts[1], cmd::SerialNumberLength))
-        return false;
+    const auto parts = SplitFields(rest, ',');
     G6Module m;
-    m.id = static_cast<int>(*id);
-    m.serial = parts[1];
-    if (parts.size() == 5) {
-        const auto card = Number(parts[2], 16, 4);
-        const auto delay = Number(parts[3], 16, 4);
-        const auto mode = Number(parts[4], 16, 4);
-        if (!card || !delay || !mode)
-            return false;
-        m.cardType = static_cast<std::uint16_t>(*card);
-        m.delay = static_cast<std::uint16_t>(*delay);
-        m.mode = static_cast<std::uint16_t>(*mode);
-    }
+    if ((parts.size() != 2 && parts.size() != 5)
+        || !SetFields(G6Fields(), {"id", "serial", "card-type", "delay", "mode"}, parts, m))
+        return false;
     g6_.push_back({*target, m});
     return true;
 }
@@ -143,14 +90,11 @@ bool LineOptions::AddG4(const std::string& value)
         g4_.push_back({*target, std::nullopt});
         return true;
     }
-    const auto parts = Split(rest, ',');
-    if (parts.size() != 3 || parts[0].size() != 1
-        || std::string_view(cmd::ModuleTypeLetters).find(parts[0][0]) == std::string_view::npos)
+    const auto parts = SplitFields(rest, ',');
+    G4Module m;
+    if (parts.size() != 3 || !SetFields(G4Fields(), {"type", "id", "serial"}, parts, m))
         return false;
-    const auto id = Number(parts[1], 10, 1);
-    if (!id || !Exactly(parts[2], cmd::SerialNumberLength))
-        return false;
-    g4_.push_back({*target, G4Module{parts[0][0], static_cast<int>(*id), parts[2]}});
+    g4_.push_back({*target, m});
     return true;
 }
 

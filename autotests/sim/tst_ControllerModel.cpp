@@ -483,7 +483,10 @@ TEST(ParseFaultOption, forms_parsedOrRefused)
     EXPECT_EQ(f->count, 5);
     EXPECT_EQ(ParseFaultOption("delay:DB::1600")->delay, 1600ms);
 
-    for (const char* bad : {"", "nonsense", "delay:DB:0", "delay:DB:x", "delay:DB:1:-5", "delay:DB:1:5:6"})
+    // An argument only for a kind that takes one, and within reason: a count
+    // of noise bytes is allocated for every reply.
+    for (const char* bad : {"", "nonsense", "delay:DB:0", "delay:DB:x", "delay:DB:1:-5", "delay:DB:1:5:6",
+                            "wrong-crc:DB:1:5", "noise-before::-1:4097", "delay::1:3600001"})
         EXPECT_FALSE(ParseFaultOption(bad)) << bad;
 }
 
@@ -495,8 +498,10 @@ TEST(ParseRecordOption, forms_parsedOrRefused)
     EXPECT_EQ(r->timestamp, "20240301075959");
     EXPECT_EQ(r->code, "0012");
     EXPECT_EQ(r->value, "12345");
+    // Control characters would end or break the poll reply's frame.
     for (const char* bad : {"", "1,2024,0012,12345", "12,20240301075959,0012,12345", "1,20240301075959,12,12345",
-                            "1,20240301075959,0012,12345,9"})
+                            "1,20240301075959,0012,12345,9", "\x03,20240301075959,0012,12345",
+                            "1,20240301075959,00\r2,12345"})
         EXPECT_FALSE(ParseRecordOption(bad)) << bad;
 }
 
