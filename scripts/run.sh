@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts the substitute controller on
-# 127.0.0.1:5001 and opens the window ready to talk to it. The window keeps its
-# settings in a demo folder inside the build tree, so that a user's own
-# settings are never touched.
+# 127.0.0.1:5001 with the line of sim/examples/demo-line.ini and opens the
+# window ready to talk to it. The window keeps its settings in a demo folder
+# inside the build tree, so that a user's own settings are never touched.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 dir="$root/build/release"
 "$root/scripts/build.sh" "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-"$dir/sim/controller-sim" --tcp 127.0.0.1:5001 &
+line="$root/sim/examples/demo-line.ini"
+"$dir/sim/controller-sim" --config "$line" --tcp 127.0.0.1:5001 &
 sim=$!
 trap 'kill "$sim" 2>/dev/null || true' EXIT
 sleep 0.5
@@ -44,6 +45,8 @@ NetIP=127.0.0.1
 NetPort=5001
 INI
 fi
+echo "Substitute line from $line: controllers 0001 and 0002." >&2
+echo "Set the window's ID to one of them before Connect." >&2
 export XDG_CONFIG_HOME="$demo"
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$dir/xdg-runtime}"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"

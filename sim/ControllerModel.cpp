@@ -243,6 +243,11 @@ std::string LocalNow()
     return buffer;
 }
 
+bool IsDateTime(std::string_view digits)
+{
+    return Seconds(digits).has_value();
+}
+
 ControllerModel::ControllerModel(ControllerConfig config, NowFunction now)
     : config_(Normalised(std::move(config))), now_(std::move(now))
 {

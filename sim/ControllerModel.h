@@ -40,6 +40,9 @@ namespace ct::sim {
 
 // The PC's local date and time as the 14 digits yyyymmddhhnnss.
 std::string LocalNow();
+// Whether `digits` are 14 digits of a real date and time, as
+// SetControllerTime takes them.
+bool IsDateTime(std::string_view digits);
 
 class ControllerModel {
 public:

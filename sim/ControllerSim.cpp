@@ -625,16 +625,16 @@ void ControllerSim::SetRebootSilence(std::chrono::milliseconds silence)
     impl_->stations.front().model.SetConfig(std::move(c));
 }
 
-std::string ControllerSim::ControllerTime() const
+std::string ControllerSim::ControllerTime(std::size_t index) const
 {
     std::lock_guard lock(impl_->mutex);
-    return impl_->stations.front().model.ControllerTime();
+    return impl_->At(index).model.ControllerTime();
 }
 
-bool ControllerSim::SetControllerTime(const std::string& digits)
+bool ControllerSim::SetControllerTime(const std::string& digits, std::size_t index)
 {
     std::lock_guard lock(impl_->mutex);
-    return impl_->stations.front().model.SetControllerTime(digits);
+    return impl_->At(index).model.SetControllerTime(digits);
 }
 
 int ControllerSim::Reboots() const

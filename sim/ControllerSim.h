@@ -187,11 +187,11 @@ public:
     bool SetLineSetting(const std::string& line);
     void SetRebootSilence(std::chrono::milliseconds silence);
 
-    // The controller's clock as "PI" reports it (yyyymmddhhnnss): the PC
+    // A controller's clock as "PI" reports it (yyyymmddhhnnss): the PC
     // clock until "AA" or this sets it, then advancing from there. False for
     // anything but 14 digits of a real date and time.
-    std::string ControllerTime() const;
-    bool SetControllerTime(const std::string& digits);
+    std::string ControllerTime(std::size_t index = 0) const;
+    bool SetControllerTime(const std::string& digits, std::size_t index = 0);
 
     int Reboots() const;        // "AR00" answered
     int FactoryResets() const;  // "AR01" answered

@@ -1,14 +1,14 @@
 // controller-sim: a substitute controller to try the tool against, on TCP
 // and/or a pseudo-terminal, until SIGINT or SIGTERM.
 
+#include "sim/ControllerModel.h"
 #include "sim/ControllerSim.h"
 #include "sim/FaultPlan.h"
+#include "sim/LineFields.h"
 #include "sim/LineOptions.h"
-#include "sim/LineSetting.h"
+#include "sim/SimConfig.h"
 
-#include "link/ControllerInterface.h"
-
-#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -26,8 +26,9 @@ const char kUsage[] =
     "  --no-tcp          do not listen on TCP\n"
     "  --pty             open a pseudo-terminal and print its path as 'pty: PATH'\n"
     "  --id ID           controller ID, 4 characters (default 0001)\n"
-    "  --model TEXT      model designation, 12 characters (default KX410NT4-SG4)\n"
-    "  --version TEXT    version, 4 characters (default 0520)\n"
+    "  --model TEXT      model designation, up to 12 characters (default\n"
+    "                    KX410NT4-SG4)\n"
+    "  --version TEXT    version, up to 4 characters (default 0520)\n"
     "  --serial TEXT     serial number, 8 characters (default 16030001)\n"
     "  --inputs STATES   DI1..DI8 as 8 characters, '1' active (default 00000000)\n"
     "  --record TAG,YYYYMMDDhhmmss,CODE,VALUE\n"
@@ -82,21 +83,97 @@ const char kUsage[] =
     "                    lower-crc, extra-bytes, nul-inside, noise-before,\n"
     "                    split-bytes, delay, wrong-length. COMMAND: command code\n"
     "                    prefix (empty: any). TIMES: replies affected (default -1:\n"
-    "                    all). ARG: byte count (default 3), or gap/delay in ms\n"
-    "                    (defaults 50 and 1500)\n"
+    "                    all). ARG, for the kinds that take one: byte count 0 to\n"
+    "                    4096 (extra-bytes, noise-before, wrong-length; default\n"
+    "                    3), gap or delay in ms (split-bytes 50, delay 1500)\n"
+    "  --config FILE     the whole line from a line file (below) instead of the\n"
+    "                    options that describe controllers and modules, which\n"
+    "                    are refused beside it; --tcp, --no-tcp, --pty, --quiet\n"
+    "                    and --fault still apply, faults after the file's\n"
     "  --quiet           do not log received commands to stderr\n"
     "  --help            this text\n";
 
-// Characters that cannot end or break a frame in the reply.
-bool Printable(char c)
-{
-    return c >= 0x20 && c < 0x7F;
-}
+const char kFileFormat[] =
+    "\n"
+    "Line file: UTF-8 text of at most 1 MiB. '[section]' lines open sections,\n"
+    "'key = value' lines fill them; '#' starts a comment at the start of a line\n"
+    "or after a blank. Sections repeat; a key comes once a section at most. The\n"
+    "values are those of the options above; defaults in parentheses.\n"
+    "  [controller]    a controller (1 to 64; they answer in file order):\n"
+    "                  id, serial (required), model (KX410NT4-SG4), version\n"
+    "                  (0520), inputs (00000000), alarm (0), clock (the PC\n"
+    "                  clock), line (115200,n,8,1), reboot-silence-ms (1000),\n"
+    "                  short-ack (yes or no; no), loader (512)\n"
+    "  [g6]            a G6 module of the controller above: id, serial\n"
+    "                  (required), card-type (0041), delay (000A), mode (0003)\n"
+    "  [g4]            a G4 module of the controller above: type, id, serial\n"
+    "                  (all required)\n"
+    "                  A controller has only the modules given under it.\n"
+    "  [record]        an event record queued at the controller above: tag (one\n"
+    "                  character), time (YYYYMMDDhhmmss), code (4 characters),\n"
+    "                  value (5 characters), all required\n"
+    "  [loader-fault]  a loader fault of the controller above: kind, block\n"
+    "                  (required), times (-1)\n"
+    "  [fault]         a fault on the line: kind (required), command (any),\n"
+    "                  times (-1), and what the kind takes: bytes (3) for\n"
+    "                  extra-bytes, noise-before and wrong-length (0 to 4096),\n"
+    "                  gap-ms (50) for split-bytes, delay-ms (1500) for delay\n"
+    "Errors name the line: 'controller-sim: FILE:LINE: reason', exit status 2.\n"
+    "Example:\n"
+    "  [controller]\n"
+    "  id = 0001\n"
+    "  serial = 16030001\n"
+    "  [g6]\n"
+    "  id = 1\n"
+    "  serial = 6A000001\n"
+    "  [record]\n"
+    "  tag = 1\n"
+    "  time = 20240301075959\n"
+    "  code = 0012\n"
+    "  value = 12345\n"
+    "  [controller]\n"
+    "  id = 0002\n"
+    "  serial = 16030002\n"
+    "  [fault]            # the first DB reply comes 2 s late\n"
+    "  kind = delay\n"
+    "  command = DB\n"
+    "  times = 1\n"
+    "  delay-ms = 2000\n";
 
 [[noreturn]] void Fail(const char* what, const char* arg)
 {
     std::fprintf(stderr, "controller-sim: %s%s%s\n%s", what, arg ? ": " : "", arg ? arg : "", kUsage);
     std::exit(2);
+}
+
+[[noreturn]] void FailFile(const std::string& path, int line, const std::string& reason)
+{
+    if (line > 0)
+        std::fprintf(stderr, "controller-sim: %s:%d: %s\n", path.c_str(), line, reason.c_str());
+    else
+        std::fprintf(stderr, "controller-sim: %s: %s\n", path.c_str(), reason.c_str());
+    std::exit(2);
+}
+
+ct::sim::SimConfig LoadLineFile(const std::string& path)
+{
+    std::string error;
+    const auto text = ct::sim::ReadSimConfigFile(path, error);
+    if (!text)
+        FailFile(path, 0, error);
+    auto parsed = ct::sim::ParseSimConfig(*text);
+    if (!parsed.config)
+        FailFile(path, parsed.line, parsed.reason);
+    return std::move(*parsed.config);
+}
+
+// The field behind an option "--NAME" that sets one of the first
+// controller's values.
+const ct::sim::Field<ct::sim::ControllerConfig>* ControllerOption(const std::string& option)
+{
+    if (option.rfind("--", 0) != 0)
+        return nullptr;
+    return ct::sim::FindField(ct::sim::ControllerFields(), std::string_view(option).substr(2));
 }
 
 bool SplitHostPort(const std::string& text, std::string& host, std::uint16_t& port)
@@ -126,6 +203,10 @@ int main(int argc, char** argv)
     bool pty = false;
     bool quiet = false;
     std::string clock;
+    std::string configPath;
+    // The first option that describes a controller, which a line file leaves
+    // to the file.
+    const char* controllerOption = nullptr;
 
     for (int i = 1; i < argc; ++i) {
         const std::string opt = argv[i];
@@ -136,6 +217,7 @@ int main(int argc, char** argv)
         };
         if (opt == "--help" || opt == "-h") {
             std::fputs(kUsage, stdout);
+            std::fputs(kFileFormat, stdout);
             return 0;
         } else if (opt == "--tcp") {
             const std::string v = value();
@@ -146,87 +228,84 @@ int main(int argc, char** argv)
             tcp = false;
         } else if (opt == "--pty") {
             pty = true;
-        } else if (opt == "--id") {
-            config.id = value();
-        } else if (opt == "--model") {
-            config.model = value();
-        } else if (opt == "--version") {
-            config.version = value();
-        } else if (opt == "--serial") {
-            config.serial = value();
-        } else if (opt == "--inputs") {
-            config.inputs = value();
-            if (config.inputs.size() != static_cast<std::size_t>(ct::link::cmd::InputCount)
-                || !std::all_of(config.inputs.begin(), config.inputs.end(), Printable))
-                Fail("bad inputs, want 8 printable characters", config.inputs.c_str());
-        } else if (opt == "--clock") {
-            clock = value();
-        } else if (opt == "--alarm") {
-            const std::string v = value();
-            if (v.size() != 1 || v[0] < '0' || v[0] - '0' >= ct::link::cmd::AlarmCount)
-                Fail("bad alarm, want 0 to 6", v.c_str());
-            config.alarm = v[0] - '0';
-        } else if (opt == "--line") {
-            config.line = value();
-            if (!ct::sim::ParseLineSetting(config.line))
-                Fail("bad line setting", config.line.c_str());
-        } else if (opt == "--reboot-silence-ms") {
-            const std::string v = value();
-            char* end = nullptr;
-            const long ms = std::strtol(v.c_str(), &end, 10);
-            if (v.empty() || *end != '\0' || ms < 0 || ms > 3600000)
-                Fail("bad reboot silence", v.c_str());
-            config.rebootSilence = std::chrono::milliseconds(ms);
-        } else if (opt == "--short-ack") {
-            config.shortAck = true;
-        } else if (opt == "--loader") {
-            const std::string v = value();
-            const auto kind = ct::sim::ParseLoaderOption(v);
-            if (!kind)
-                Fail("bad loader, want 512, 256, 64 or none", v.c_str());
-            config.loader = *kind;
-        } else if (opt == "--loader-fault") {
-            const std::string v = value();
-            const auto fault = ct::sim::ParseLoaderFaultOption(v);
-            if (!fault)
-                Fail("bad loader fault", v.c_str());
-            config.loaderFaults.push_back(*fault);
-        } else if (opt == "--record") {
-            const std::string v = value();
-            const auto record = ct::sim::ParseRecordOption(v);
-            if (!record)
-                Fail("bad record", v.c_str());
-            config.records.push_back(*record);
-        } else if (opt == "--controller") {
-            const std::string v = value();
-            if (!lineOptions.AddController(v))
-                Fail("bad controller", v.c_str());
-        } else if (opt == "--g6") {
-            const std::string v = value();
-            if (!lineOptions.AddG6(v))
-                Fail("bad G6 module", v.c_str());
-        } else if (opt == "--g4") {
-            const std::string v = value();
-            if (!lineOptions.AddG4(v))
-                Fail("bad G4 module", v.c_str());
+        } else if (opt == "--quiet") {
+            quiet = true;
         } else if (opt == "--fault") {
             const std::string v = value();
             const auto fault = ct::sim::ParseFaultOption(v);
             if (!fault)
                 Fail("bad fault", v.c_str());
             faults.push_back(*fault);
-        } else if (opt == "--quiet") {
-            quiet = true;
+        } else if (opt == "--config") {
+            if (!configPath.empty())
+                Fail("--config given twice", nullptr);
+            configPath = value();
+            if (configPath.empty())
+                Fail("--config wants a file", nullptr);
         } else {
-            Fail("unknown option", argv[i]);
+            const char* given = argv[i];
+            if (opt == "--short-ack") {
+                config.shortAck = true;
+            } else if (opt == "--clock") {
+                clock = value();
+                if (!ct::sim::IsDateTime(clock))
+                    Fail("bad clock, want YYYYMMDDhhmmss", clock.c_str());
+            } else if (opt == "--loader-fault") {
+                const std::string v = value();
+                const auto fault = ct::sim::ParseLoaderFaultOption(v);
+                if (!fault)
+                    Fail("bad loader fault", v.c_str());
+                config.loaderFaults.push_back(*fault);
+            } else if (opt == "--record") {
+                const std::string v = value();
+                const auto record = ct::sim::ParseRecordOption(v);
+                if (!record)
+                    Fail("bad record", v.c_str());
+                config.records.push_back(*record);
+            } else if (opt == "--controller") {
+                const std::string v = value();
+                if (!lineOptions.AddController(v))
+                    Fail("bad controller", v.c_str());
+            } else if (opt == "--g6") {
+                const std::string v = value();
+                if (!lineOptions.AddG6(v))
+                    Fail("bad G6 module", v.c_str());
+            } else if (opt == "--g4") {
+                const std::string v = value();
+                if (!lineOptions.AddG4(v))
+                    Fail("bad G4 module", v.c_str());
+            } else if (const auto* field = ControllerOption(opt)) {
+                // --id, --serial, --inputs, --alarm...: the first controller's
+                // fields.
+                const std::string v = value();
+                if (const auto why = field->set(config, v))
+                    Fail(("bad " + opt.substr(2) + ", " + *why).c_str(), v.c_str());
+            } else {
+                Fail("unknown option", argv[i]);
+            }
+            if (!controllerOption)
+                controllerOption = given;
         }
     }
     if (!tcp && !pty)
         Fail("nothing to serve: --no-tcp needs --pty", nullptr);
-    std::string lineError;
-    auto line = lineOptions.Build(config, &lineError);
-    if (!line)
-        Fail("bad module option", lineError.c_str());
+
+    ct::sim::SimConfig line;
+    if (!configPath.empty()) {
+        if (controllerOption)
+            Fail("--config describes the whole line; refused beside it", controllerOption);
+        line = LoadLineFile(configPath);
+    } else {
+        std::string lineError;
+        auto controllers = lineOptions.Build(config, &lineError);
+        if (!controllers)
+            Fail("bad module option", lineError.c_str());
+        line.controllers = std::move(*controllers);
+        line.clocks.resize(line.controllers.size());
+        line.clocks.front() = clock;
+    }
+    // The command line's faults apply after the file's.
+    line.faults.insert(line.faults.end(), faults.begin(), faults.end());
 
     // Block the stop signals before the I/O thread starts, so that only
     // sigwait below sees them. A shell starts background jobs with SIGINT
@@ -240,12 +319,9 @@ int main(int argc, char** argv)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    ct::sim::ControllerSim sim(std::move(*line));
-    if (!clock.empty() && !sim.SetControllerTime(clock))
-        Fail("bad clock, want YYYYMMDDhhmmss", clock.c_str());
+    ct::sim::ControllerSim sim(line.controllers);
+    ct::sim::ApplySimConfig(sim, line);
     sim.SetVerbose(!quiet);
-    for (const auto& f : faults)
-        sim.InjectFault(f);
     if (tcp) {
         if (!sim.ListenTcp(host, port)) {
             std::fprintf(stderr, "controller-sim: cannot listen on %s:%u: %s\n", host.c_str(), port,

@@ -1,95 +1,28 @@
 // Several substitute controllers on one line, seen by a plain socket client:
 // each answers only at its own ID or serial number, the modules behind one
 // are not another's, and nobody addressed means silence.
-//
-// Silence is never waited out: a request nobody answers is followed by one
-// that is answered, and replies go out in order, so the first frame read
-// tells whether the first request drew a reply.
 
 #include "sim/ControllerSim.h"
+
+#include "support/LineClient.h"
 
 #include "link/ControllerInterface.h"
 #include "link/FrameCodec.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <chrono>
-#include <netinet/in.h>
-#include <poll.h>
+#include <memory>
 #include <stdexcept>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
 using namespace ct;
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 using link::ReplyField;
 namespace cmd = link::cmd;
 
-class Client {
-public:
-    explicit Client(std::uint16_t port) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
-    {
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(port);
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected_ = ::connect(fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
-    }
-    ~Client() { ::close(fd_); }
-    Client(const Client&) = delete;
-    Client& operator=(const Client&) = delete;
-
-    bool connected() const { return connected_; }
-
-    void Send(const std::string& commandText) const
-    {
-        const std::string bytes = link::EncodeRequestString(link::Framing::Crc, commandText);
-        ASSERT_EQ(::write(fd_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    }
-
-    // The next reply frame, through its CR; what came before the time-out.
-    std::string ReadFrame(std::chrono::milliseconds timeout = 3000ms) const
-    {
-        std::string got;
-        const auto end = Clock::now() + timeout;
-        while (got.empty() || got.back() != '\r') {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
-            pollfd p{fd_, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0)
-                break;
-            char c;
-            if (::read(fd_, &c, 1) != 1)
-                break;
-            got.push_back(c);
-        }
-        return got;
-    }
-
-    std::string Ask(const std::string& commandText) const
-    {
-        Send(commandText);
-        return ReadFrame();
-    }
-
-    // Whether `commandText` went unanswered: the next frame is the reply to
-    // the probe that follows it.
-    bool Unanswered(const std::string& commandText, const std::string& probe, const std::string& probeReplyId) const
-    {
-        Send(commandText);
-        Send(probe);
-        const std::string frame = ReadFrame();
-        return frame.size() == static_cast<std::size_t>(cmd::SerialNumberReplyLength)
-               && ReplyField(frame, 2, 4) == probeReplyId;
-    }
-
-private:
-    int fd_;
-    bool connected_ = false;
-};
+using Client = ct::testing::LineClient;
 
 sim::ControllerConfig Controller(const char* id, const char* serial, const char* moduleSerial)
 {
