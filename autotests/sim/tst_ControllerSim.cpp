@@ -4,6 +4,8 @@
 
 #include "sim/ControllerSim.h"
 
+#include "support/LineClient.h"
+
 #include "link/FrameCodec.h"
 
 #include <gtest/gtest.h>
@@ -51,23 +53,9 @@ public:
         ASSERT_EQ(::write(fd_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     }
 
-    // Bytes up to and including the first CR, or what came before the
-    // time-out.
     std::string ReadFrame(std::chrono::milliseconds timeout = 2000ms) const
     {
-        std::string got;
-        const auto end = Clock::now() + timeout;
-        while (got.empty() || got.back() != '\r') {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
-            pollfd p{fd_, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0)
-                break;
-            char c;
-            if (::read(fd_, &c, 1) != 1)
-                break;
-            got.push_back(c);
-        }
-        return got;
+        return ct::testing::ReadFrameFrom(fd_, timeout);
     }
 
     bool Silent(std::chrono::milliseconds for_) const

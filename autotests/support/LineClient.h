@@ -1,6 +1,6 @@
-// A plain blocking socket client of the substitute controller's TCP line:
-// sends CRC request frames and reads reply frames, for tests that look at
-// the line from outside.
+// Reply frames read from a descriptor, and a plain blocking socket client of
+// the substitute controller's TCP line that sends CRC request frames and
+// reads reply frames, for tests that look at the line from outside.
 //
 // Silence is never waited out: a request nobody answers is followed by one
 // that is answered, and replies go out in order, so the first frame read
@@ -22,6 +22,26 @@
 #include <unistd.h>
 
 namespace ct::testing {
+
+// Bytes from `fd` up to and including the first CR, or what came before the
+// time-out.
+inline std::string ReadFrameFrom(int fd, std::chrono::milliseconds timeout)
+{
+    using Clock = std::chrono::steady_clock;
+    std::string got;
+    const auto end = Clock::now() + timeout;
+    while (got.empty() || got.back() != '\r') {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+        pollfd p{fd, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+            break;
+        char c;
+        if (::read(fd, &c, 1) != 1)
+            break;
+        got.push_back(c);
+    }
+    return got;
+}
 
 class LineClient {
 public:
@@ -48,20 +68,7 @@ public:
     // The next reply frame, through its CR; what came before the time-out.
     std::string ReadFrame(std::chrono::milliseconds timeout = std::chrono::milliseconds(3000)) const
     {
-        using Clock = std::chrono::steady_clock;
-        std::string got;
-        const auto end = Clock::now() + timeout;
-        while (got.empty() || got.back() != '\r') {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
-            pollfd p{fd_, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0)
-                break;
-            char c;
-            if (::read(fd_, &c, 1) != 1)
-                break;
-            got.push_back(c);
-        }
-        return got;
+        return ReadFrameFrom(fd_, timeout);
     }
 
     std::string Ask(const std::string& commandText) const
