@@ -265,6 +265,15 @@ const SubCommandCase kSubCommandCases[] = {
 
 class CliSubCommandTest : public CliTest, public ::testing::WithParamInterface<SubCommandCase> {};
 
+// Replies end in their CRC characters and the CR: compared up to the EOT.
+std::string WithoutCheck(std::string line)
+{
+    const auto eot = line.find("\\x04");
+    if (eot != std::string::npos && line.size() == eot + 4 + 4 + 4)
+        line.resize(eot + 4);
+    return line;
+}
+
 }  // namespace
 
 TEST_P(CliSubCommandTest, subCommand_againstController_exitStatusOutputAndCommandsHeard)
@@ -274,13 +283,9 @@ TEST_P(CliSubCommandTest, subCommand_againstController_exitStatusOutputAndComman
         c.prepare(sim);
     const CliRun r = Cli(net + " " + c.args);
     EXPECT_EQ(c.status, r.status) << r.err;
-    std::vector<std::string> out = Lines(r.out);
-    // Replies end in their CRC characters and the CR: compared up to the EOT.
-    for (std::string& line : out) {
-        const auto eot = line.find("\\x04");
-        if (eot != std::string::npos && line.size() == eot + 4 + 4 + 4)
-            line.resize(eot + 4);
-    }
+    std::vector<std::string> out;
+    for (const std::string& line : Lines(r.out))
+        out.push_back(WithoutCheck(line));
     EXPECT_EQ(c.out, out);
     EXPECT_EQ(c.heard, sim.Commands());
     EXPECT_EQ(c.status == 0 ? "Command ok.\n" : "Command error!\n", r.err);
@@ -318,10 +323,8 @@ TEST_P(CliSubCommandTest, subCommandJson_againstController_objectsCarryThePlainO
             const QJsonValue value = last.value(field.key);
             if (value.isUndefined())
                 continue;
-            std::string text = value.isDouble() ? std::to_string(value.toInteger()) : value.toString().toStdString();
-            const auto eot = text.find("\\x04");
-            if (eot != std::string::npos && text.size() == eot + 4 + 4 + 4)
-                text.resize(eot + 4);
+            const std::string text =
+                value.isDouble() ? std::to_string(value.toInteger()) : WithoutCheck(value.toString().toStdString());
             fromJson.push_back(field.keyValue ? std::string(field.key) + "=" + text : text);
         }
     }
