@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# check-install.sh BUILD-DIR CMAKE CPACK VERSION gui|no-gui
+# check-install.sh SOURCE-DIR BUILD-DIR CMAKE CPACK VERSION gui|no-gui
 #
 # Installs this build tree into a temporary prefix, as `cmake --install`
 # would for a user, and checks what lands there: exactly the programs, the
@@ -8,11 +8,12 @@
 # installed programs run from the prefix. Then packs the same tree into a
 # Debian package and checks its fields and file list. Nothing is rebuilt.
 set -uo pipefail
-build="$1"
-cmake="$2"
-cpack="$3"
-version="$4"
-gui="$5"
+source="$1"
+build="$2"
+cmake="$3"
+cpack="$4"
+version="$5"
+gui="$6"
 
 id=org.controllertools.ControllerTools
 work="$(mktemp -d)"
@@ -29,6 +30,9 @@ expected=(
     share/man/man1/controller-cli.1.gz
     share/man/man1/controller-sim.1.gz
 )
+for example in "$source"/sim/examples/*.ini; do
+    [[ -e "$example" ]] && expected+=("share/doc/controller-tools/examples/$(basename "$example")")
+done
 if [[ "$gui" == gui ]]; then
     expected+=(
         bin/controller-tools
