@@ -102,7 +102,7 @@ if [[ "$gui" == gui ]]; then
     if [[ -f "$desktop" ]]; then
         out="$(desktop-file-validate "$desktop" 2>&1)"
         status=$?
-        if [[ $status -ne 0 ]] || grep -qiE 'error|warning' <<<"$out"; then
+        if [[ $status -ne 0 ]] || grep -qE ': (error|warning):' <<<"$out"; then
             fail "desktop-file-validate: $out"
         fi
         grep -qx 'Exec=controller-tools' "$desktop" || fail "the desktop entry does not start controller-tools"
