@@ -58,16 +58,22 @@ std::string Joined(const std::vector<std::string_view>& names)
     return text;
 }
 
-// A value as a message quotes it: a long one cut, between two characters.
-std::string Quoted(const std::string& value)
+// A name or value as a message shows it: a long one cut, between two
+// characters.
+std::string Cut(std::string_view text)
 {
     constexpr std::size_t kShown = 40;
-    if (value.size() <= kShown)
-        return "'" + value + "'";
+    if (text.size() <= kShown)
+        return std::string(text);
     std::size_t cut = kShown;
-    while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80)
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
         --cut;
-    return "'" + value.substr(0, cut) + "...'";
+    return std::string(text.substr(0, cut)) + "...";
+}
+
+std::string Quoted(std::string_view text)
+{
+    return "'" + Cut(text) + "'";
 }
 
 bool Blank(char c)
@@ -240,7 +246,7 @@ Outcome Parser::Open(std::string_view name, int number)
         std::vector<std::string_view> names;
         for (const auto& s : sections)
             names.push_back(s.name);
-        return Refusal{number, "unknown section [" + std::string(name) + "]; sections: " + Joined(names)};
+        return Refusal{number, "unknown section [" + Cut(name) + "]; sections: " + Joined(names)};
     }
     if (spec->kind == Kind::Controller && config.controllers.size() == MaxControllers)
         return Refusal{number, "more than " + std::to_string(MaxControllers) + " controllers on the line"};
@@ -256,10 +262,10 @@ Outcome Parser::Add(std::string_view key, std::string_view value, int number)
         return Refusal{number, "no key before '='"};
     const std::string name(key);
     if (!open_.spec)
-        return Refusal{number, "'" + name + "' before any section; start with [controller]"};
+        return Refusal{number, Quoted(name) + " before any section; start with [controller]"};
     const auto& keys = open_.spec->keys;
     if (std::find(keys.begin(), keys.end(), key) == keys.end())
-        return Refusal{number, "unknown key '" + name + "' in " + open_.Name() + "; its keys: " + Joined(keys)};
+        return Refusal{number, "unknown key " + Quoted(name) + " in " + open_.Name() + "; its keys: " + Joined(keys)};
     if (const Entry* first = open_.Find(key))
         return Refusal{number, "'" + name + "' a second time in this " + open_.Name() + " (first on line "
                                    + std::to_string(first->line) + ")"};

@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -172,6 +173,11 @@ struct LayoutCase {
     const char* serial;  // what the first controller's serial reads
 };
 
+void PrintTo(const LayoutCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class Layouts : public ::testing::TestWithParam<LayoutCase> {};
 
 TEST_P(Layouts, parse_writtenThatWay_sameValue)
@@ -198,8 +204,13 @@ struct RefusalCase {
     const char* name;
     std::string text;
     int line;
-    const char* reason;  // a part of it
+    std::string reason;  // a part of it
 };
+
+void PrintTo(const RefusalCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class Refusals : public ::testing::TestWithParam<RefusalCase> {};
 
@@ -211,9 +222,11 @@ TEST_P(Refusals, parse_malformed_lineAndReason)
     EXPECT_NE(r.reason.find(GetParam().reason), std::string::npos) << r.reason;
 }
 
-// A long value as a message quotes it: its first 40 characters.
-const std::string kCutValue = "'" + std::string(40, '7') + "...'";
-const char* const kCut40 = kCutValue.c_str();
+// A long name or value as a message quotes it: its first 40 characters.
+std::string Cut(char c)
+{
+    return "'" + std::string(40, c) + "...'";
+}
 
 std::string WithController(const std::string& more)
 {
@@ -227,6 +240,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"onlyFaults", "# x\n[fault]\nkind = delay\n", 0, "no [controller]"},
         RefusalCase{"unknownSection", WithController("[door]\n"), 4, "unknown section [door]; sections: controller"},
         RefusalCase{"unknownKey", "[controller]\nID = 0001\n", 2, "unknown key 'ID' in [controller]; its keys: id,"},
+        RefusalCase{"longKeyCut", "[controller]\n" + std::string(5000, 'k') + " = 1\n", 2, "unknown key " + Cut('k')},
         RefusalCase{"keyOfAnotherSection", WithController("[g4]\ncard-type = 41\n"), 5, "unknown key 'card-type'"},
         RefusalCase{"duplicateKey", "[controller]\nid = 0001\n\nid = 0002\n", 4, "'id' a second time in this [controller] (first on line 2)"},
         RefusalCase{"missingSerial", "[controller]\nid = 0001\n[controller]\n", 1, "[controller] without serial"},
@@ -285,7 +299,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "a delay fault takes no bytes (it takes delay-ms)"},
         RefusalCase{"faultArgForNone", WithController("[fault]\nkind = wrong-crc\ngap-ms = 5\n"), 6,
                     "a wrong-crc fault takes no gap-ms"},
-        RefusalCase{"longValueCut", "[controller]\nid = " + std::string(5000, '7') + "\nserial = 16030001\n", 2, kCut40}),
+        RefusalCase{"longValueCut", "[controller]\nid = " + std::string(5000, '7') + "\nserial = 16030001\n", 2, Cut('7')}),
     [](const auto& info) { return std::string(info.param.name); });
 
 std::string Controllers(std::size_t n)
@@ -410,77 +424,105 @@ times = 1
     EXPECT_TRUE(ct::link::CheckReply(ct::link::Framing::Crc, client.Ask("0002DB")));
 }
 
-// The real executable, its stdout on a pipe, its stderr in a file.
-struct SimProcess {
-    pid_t pid = -1;
-    int out = -1;
-    std::string errPath;
+// The real executable, its stdout on a pipe, its stderr in a file; killed if
+// a test leaves it running.
+class SimProcess {
+public:
+    explicit SimProcess(const std::vector<std::string>& args) : errPath_(TempPath("stderr.txt"))
+    {
+        int fds[2];
+        if (::pipe(fds) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, fds[0]);
+        posix_spawn_file_actions_addclose(&actions, fds[1]);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        std::vector<char*> argv{const_cast<char*>(CT_SIM_PATH)};
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        if (::posix_spawn(&pid_, CT_SIM_PATH, &actions, nullptr, argv.data(), environ) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(fds[1]);
+        out_ = fds[0];
+    }
+    ~SimProcess()
+    {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (out_ >= 0)
+            ::close(out_);
+        std::remove(errPath_.c_str());
+    }
+    SimProcess(const SimProcess&) = delete;
+    SimProcess& operator=(const SimProcess&) = delete;
+
+    bool started() const { return pid_ > 0; }
+    void Signal(int signal) const { ::kill(pid_, signal); }
+
+    // One line of its stdout; empty when none comes in time or it ends first.
+    std::string ReadLine() const
+    {
+        std::string line;
+        char c;
+        while (Readable() && ::read(out_, &c, 1) == 1 && c != '\n')
+            line.push_back(c);
+        return line;
+    }
+
+    struct Finished {
+        int status = -1;  // the exit status; -1 when killed by a signal
+        std::string out;
+        std::string err;
+    };
+
+    // Everything else it writes, and how it ends; killed when it keeps
+    // running with nothing more to say.
+    Finished Finish()
+    {
+        Finished f;
+        std::array<char, 4096> buffer;
+        bool ended = false;
+        while (!ended && Readable()) {
+            const ssize_t n = ::read(out_, buffer.data(), buffer.size());
+            if (n > 0)
+                f.out.append(buffer.data(), static_cast<std::size_t>(n));
+            else
+                ended = n == 0 || errno != EINTR;
+        }
+        if (!ended)
+            ::kill(pid_, SIGKILL);
+        int raw = 0;
+        if (::waitpid(pid_, &raw, 0) == pid_)
+            f.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        pid_ = -1;
+        f.err = ReadAll(errPath_);
+        return f;
+    }
+
+private:
+    // Generous: a loaded machine may take its time to start it.
+    bool Readable() const
+    {
+        pollfd p{out_, POLLIN, 0};
+        return ::poll(&p, 1, 10000) > 0;
+    }
+
+    pid_t pid_ = -1;
+    int out_ = -1;
+    std::string errPath_;
 };
-
-SimProcess StartSim(const std::vector<std::string>& args)
-{
-    SimProcess p;
-    p.errPath = TempPath("stderr.txt");
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return p;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addclose(&actions, fds[1]);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, p.errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<char*> argv{const_cast<char*>(CT_SIM_PATH)};
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    if (::posix_spawn(&p.pid, CT_SIM_PATH, &actions, nullptr, argv.data(), environ) != 0)
-        p.pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    p.out = fds[0];
-    return p;
-}
-
-// One line of its stdout; empty when none comes in time or it ends first.
-std::string ReadLine(int fd)
-{
-    std::string line;
-    char c;
-    pollfd p{fd, POLLIN, 0};
-    while (::poll(&p, 1, 10000) > 0 && ::read(fd, &c, 1) == 1 && c != '\n')
-        line.push_back(c);
-    return line;
-}
-
-struct Finished {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-Finished Finish(SimProcess& p)
-{
-    Finished f;
-    std::array<char, 4096> buffer;
-    ssize_t n;
-    while ((n = ::read(p.out, buffer.data(), buffer.size())) > 0 || (n < 0 && errno == EINTR))
-        if (n > 0)
-            f.out.append(buffer.data(), static_cast<std::size_t>(n));
-    ::close(p.out);
-    int raw = 0;
-    if (p.pid > 0 && ::waitpid(p.pid, &raw, 0) == p.pid)
-        f.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    f.err = ReadAll(p.errPath);
-    std::remove(p.errPath.c_str());
-    return f;
-}
 
 TEST(ControllerSimProcess, demoLineFile_servesEachControllerAtItsIdUntilTerminated)
 {
-    SimProcess p = StartSim({"--config", CT_SIM_EXAMPLES "/demo-line.ini", "--tcp", "127.0.0.1:0", "--quiet"});
-    ASSERT_GT(p.pid, 0);
-    const std::string listening = ReadLine(p.out);
+    SimProcess sim({"--config", CT_SIM_EXAMPLES "/demo-line.ini", "--tcp", "127.0.0.1:0", "--quiet"});
+    ASSERT_TRUE(sim.started());
+    const std::string listening = sim.ReadLine();
     const std::string prefix = "tcp: 127.0.0.1:";
     ASSERT_EQ(listening.rfind(prefix, 0), 0U) << listening;
     {
@@ -490,8 +532,8 @@ TEST(ControllerSimProcess, demoLineFile_servesEachControllerAtItsIdUntilTerminat
         EXPECT_EQ(ReplyField(client.Ask("0002AS"), 8, 8), "16030002");
         EXPECT_TRUE(client.Unanswered("0003AS", "0001AS", "0001"));
     }
-    ::kill(p.pid, SIGTERM);
-    const Finished f = Finish(p);
+    sim.Signal(SIGTERM);
+    const auto f = sim.Finish();
     EXPECT_EQ(f.status, 0) << f.err;
 }
 
@@ -502,6 +544,11 @@ struct ProcessRefusalCase {
     const char* error;              // what stderr starts with after "controller-sim: "; PATH for the file
 };
 
+void PrintTo(const ProcessRefusalCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class ProcessRefusals : public ::testing::TestWithParam<ProcessRefusalCase> {};
 
 TEST_P(ProcessRefusals, badLineFile_exit2WithTheReasonAndNothingServed)
@@ -509,9 +556,9 @@ TEST_P(ProcessRefusals, badLineFile_exit2WithTheReasonAndNothingServed)
     const std::string path = WriteTemp("refused.ini", GetParam().file);
     std::vector<std::string> args{"--config", path, "--tcp", "127.0.0.1:0"};
     args.insert(args.end(), GetParam().more.begin(), GetParam().more.end());
-    SimProcess p = StartSim(args);
-    ASSERT_GT(p.pid, 0);
-    const Finished f = Finish(p);
+    SimProcess sim(args);
+    ASSERT_TRUE(sim.started());
+    const auto f = sim.Finish();
     std::remove(path.c_str());
 
     std::string expected = "controller-sim: " + std::string(GetParam().error);
