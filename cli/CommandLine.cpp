@@ -577,6 +577,37 @@ std::optional<Invocation> Parser::Take(std::string& error) const
     return inv;
 }
 
+// The first word that should name a sub-command and names none, with the
+// group it was looked for in ("" at the top); nothing when every sub-command
+// word is known. The parser's own message for it ("A subcommand is
+// required") would not say which word is wrong.
+std::optional<std::string> UnknownSubCommand(const CLI::App& app, const std::vector<std::string>& words)
+{
+    static const char* const kValued[] = {"--net", "--com", "--settings", "--framing", "--id"};
+    const CLI::App* group = &app;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (word == "--")
+            return std::nullopt;
+        if (word.rfind("-", 0) == 0) {
+            if (std::find(std::begin(kValued), std::end(kValued), word) != std::end(kValued))
+                ++i;
+            continue;
+        }
+        const CLI::App* sub = nullptr;
+        for (const CLI::App* candidate : group->get_subcommands({})) {
+            if (candidate->get_name() == word)
+                sub = candidate;
+        }
+        if (!sub)
+            return "unknown sub-command '" + word + "'" + (group == &app ? "" : " of " + group->get_name());
+        if (sub->get_subcommands({}).empty())
+            return std::nullopt;
+        group = sub;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 // "1,3": the outputs whose boxes count as checked; "" none.
@@ -646,7 +677,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args)
             return result;
         }
         result.exitStatus = 64;
-        result.error = std::string(e.what()) + "\nRun with --help for the usage.";
+        result.error = UnknownSubCommand(parser.app, args).value_or(e.what()) + "\nRun with --help for the usage.";
         return result;
     }
     result.invocation = parser.Take(result.error);
@@ -691,7 +722,8 @@ std::optional<Invocation> ParseBatchLine(const std::vector<std::string>& words, 
     try {
         parser.app.parse(reversed);
     } catch (const CLI::ParseError& e) {
-        error = e.get_exit_code() == 0 ? std::string("--help is no sub-command") : std::string(e.what());
+        error = e.get_exit_code() == 0 ? std::string("--help is no sub-command")
+                                       : UnknownSubCommand(parser.app, words).value_or(e.what());
         return std::nullopt;
     }
     return parser.Take(error);
