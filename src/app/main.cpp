@@ -11,6 +11,7 @@
 #include "link/QtTransport.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -59,6 +60,10 @@ int main(int argc, char* argv[])
 {
     ToolsApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
+    // The desktop matches the window to its menu entry and icon by this name;
+    // the icon comes from the icon theme once the program is installed.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.controllertools.ControllerTools"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.controllertools.ControllerTools")));
 
     const ct::app::Catalogue catalogue;
     ct::link::QtTransportFactory transports;
