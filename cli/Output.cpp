@@ -110,7 +110,9 @@ int Output::End(int exitStatus, const char* outcome, const std::string& message)
         result_.insert("outcome", outcome);
         Write(result_);
     }
-    WriteAll(STDERR_FILENO, message + "\n");
+    // Inside a batch the message says which line it closes.
+    const std::string prefix = line_ > 0 ? "line " + std::to_string(line_) + ": " : std::string();
+    WriteAll(STDERR_FILENO, prefix + message + "\n");
     return exitStatus;
 }
 
@@ -154,7 +156,7 @@ int Output::Refuse(const std::string& message)
         result_.insert("error", Latin1(message));
         Write(result_);
     }
-    return UsageError(message);
+    return UsageError(line_ > 0 ? "line " + std::to_string(line_) + ": " + message : message);
 }
 
 }  // namespace ct::cli

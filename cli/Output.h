@@ -52,7 +52,8 @@ public:
     void Item(const char* counter, const char* key, const std::string& bytes);
 
     // Ends the result: the closing message on standard error ("Command
-    // ok." ...), the result object in JSON. Returns the exit status.
+    // ok." ..., inside a batch after "line N: "), the result object in
+    // JSON. Returns the exit status.
     int Finish(tests::Outcome outcome);
     // Ends the result as refused (exit 64, nothing opened or sent then).
     int Refuse(const std::string& message);

@@ -45,8 +45,6 @@ NetIP=127.0.0.1
 NetPort=5001
 INI
 fi
-echo "Substitute line from $line: controllers 0001 and 0002." >&2
-echo "Set the window's ID to one of them before Connect." >&2
 export XDG_CONFIG_HOME="$demo"
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$dir/xdg-runtime}"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"

@@ -129,7 +129,9 @@ TEST_F(CliTest, batch_failingLine_stopsThereWithItsStatusAndSummary)
     const CliRun r = Cli(net + " batch " + WriteList("stop", kList));
     EXPECT_EQ(1, r.status);
     EXPECT_EQ((std::vector<std::string>{"0000AV160300010001", "0001JF2", "0002JF3"}), sim.Commands());
-    EXPECT_EQ("batch: 4 lines, 2 ok, 1 failed, 1 not run; first failure: line 4, exit status 1", Lines(r.err).back());
+    EXPECT_EQ((std::vector<std::string>{"line 2: Command ok.", "line 3: Command ok.", "line 4: Command error!",
+                                        "batch: 4 lines, 2 ok, 1 failed, 1 not run; first failure: line 4, exit status 1"}),
+              Lines(r.err));
 }
 
 TEST_F(CliTest, batchKeepGoing_fromStandardInput_runsEveryLine)

@@ -341,10 +341,10 @@ TEST(SimConfig, shippedExamples_parse)
         ++files;
     }
     EXPECT_GE(files, 2);
-    // The demo that scripts/run.sh serves: a line of several controllers, the
-    // first at 0001, and nothing going wrong on it.
+    // The demo that scripts/run.sh serves: one controller at 0001, which then
+    // answers Connect at any ID, and nothing going wrong on it.
     const SimConfig demo = Parsed(ReadAll(CT_SIM_EXAMPLES "/demo-line.ini"));
-    ASSERT_GE(demo.controllers.size(), 2U);
+    ASSERT_EQ(demo.controllers.size(), 1U);
     EXPECT_EQ(demo.controllers[0].id, "0001");
     EXPECT_TRUE(demo.faults.empty());
 }
@@ -514,9 +514,9 @@ private:
     std::string errPath_;
 };
 
-TEST(ControllerSimProcess, demoLineFile_servesEachControllerAtItsIdUntilTerminated)
+TEST(ControllerSimProcess, twoControllersFile_servesEachControllerAtItsIdUntilTerminated)
 {
-    SimProcess sim({"--config", CT_SIM_EXAMPLES "/demo-line.ini", "--tcp", "127.0.0.1:0", "--quiet"});
+    SimProcess sim({"--config", CT_SIM_EXAMPLES "/two-controllers.ini", "--tcp", "127.0.0.1:0", "--quiet"});
     ASSERT_TRUE(sim.started());
     const std::string listening = sim.ReadLine();
     const std::string prefix = "tcp: 127.0.0.1:";
