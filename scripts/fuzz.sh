@@ -15,6 +15,7 @@ fuzz_settings_file  corpus-settings-file  8192    fuzz/seeds/settings_file/*
 fuzz_line_settings  corpus-line-settings  200000  fuzz/seeds/line_settings/*
 fuzz_firmware_file  corpus-firmware-file  65536   -
 fuzz_sim_config     corpus-sim-config     16384   fuzz/seeds/sim_config/*,sim/examples/*.ini  -dict=fuzz/sim_config.dict
+fuzz_batch_lines    corpus-batch-lines    2048    fuzz/seeds/batch_lines/*  -dict=fuzz/batch_lines.dict
 '
 count=$(grep -c . <<<"$targets")
 share=$(( (seconds + count - 1) / count ))
