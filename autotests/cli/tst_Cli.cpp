@@ -603,9 +603,9 @@ TEST_F(CliTest, continuousTest_signal_endsTheWindowsWayAndExits0)
                                 SignalCase{"--id 0001 poll", SIGINT, "0001PI"}}) {
         sim.ClearCommands();
         CliProcess p = StartCli(net + " " + c.args);
-        ASSERT_GT(p.pid, 0);
+        ASSERT_TRUE(p.started());
         EXPECT_TRUE(sim.WaitForCommands(4, 10s)) << c.args;
-        ::kill(p.pid, c.signal);
+        p.Signal(c.signal);
         const CliRun r = FinishCli(p);
         EXPECT_EQ(0, r.status) << c.args << r.err;
         EXPECT_EQ("Command ok.\n", r.err) << c.args;

@@ -188,9 +188,9 @@ TEST_F(CliTest, signal_jsonObjectsStayWhole_continuousEndsOkAndBatchStops)
 {
     // A continuous sub-command alone: stopped the window's way, exit 0.
     CliProcess p = StartCli(net + " --json --id 0001 dido --outputs 1");
-    ASSERT_GT(p.pid, 0);
+    ASSERT_TRUE(p.started());
     EXPECT_TRUE(sim.WaitForCommands(6, 10s));
-    ::kill(p.pid, SIGINT);
+    p.Signal(SIGINT);
     CliRun r = FinishCli(p);
     EXPECT_EQ(0, r.status) << r.err;
     std::vector<QJsonObject> objects = Objects(r.out);
@@ -202,9 +202,9 @@ TEST_F(CliTest, signal_jsonObjectsStayWhole_continuousEndsOkAndBatchStops)
     // Inside a batch: the line ends the same way, the lines after it do not run.
     sim.ClearCommands();
     p = StartCli(net + " --json batch " + WriteList("signal", "--id 0001 dido\n--id 0001 reboot\n"));
-    ASSERT_GT(p.pid, 0);
+    ASSERT_TRUE(p.started());
     EXPECT_TRUE(sim.WaitForCommands(4, 10s));
-    ::kill(p.pid, SIGTERM);
+    p.Signal(SIGTERM);
     r = FinishCli(p);
     EXPECT_EQ(130, r.status) << r.err;
     objects = Objects(r.out);

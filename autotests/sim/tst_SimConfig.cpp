@@ -7,6 +7,7 @@
 
 #include "sim/ControllerSim.h"
 
+#include "support/ChildProcess.h"
 #include "support/LineClient.h"
 
 #include "link/ControllerInterface.h"
@@ -14,8 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -24,10 +23,6 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -420,98 +415,18 @@ times = 1
     EXPECT_TRUE(ct::link::CheckReply(ct::link::Framing::Crc, client.Ask("0002DB")));
 }
 
-// The real executable, its stdout on a pipe, its stderr in a file; killed if
-// a test leaves it running.
-class SimProcess {
+// The real executable; killed if a test leaves it running.
+class SimProcess : public ct::testing::ChildProcess {
 public:
-    explicit SimProcess(const std::vector<std::string>& args) : errPath_(TempPath("stderr.txt"))
-    {
-        int fds[2];
-        if (::pipe(fds) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        posix_spawn_file_actions_addclose(&actions, fds[1]);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        std::vector<char*> argv{const_cast<char*>(CT_SIM_PATH)};
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        if (::posix_spawn(&pid_, CT_SIM_PATH, &actions, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
-        out_ = fds[0];
-    }
-    ~SimProcess()
-    {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        if (out_ >= 0)
-            ::close(out_);
-        std::remove(errPath_.c_str());
-    }
-    SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
-
-    bool started() const { return pid_ > 0; }
-    void Signal(int signal) const { ::kill(pid_, signal); }
-
-    // One line of its stdout; empty when none comes in time or it ends first.
-    std::string ReadLine() const
-    {
-        std::string line;
-        char c;
-        while (Readable() && ::read(out_, &c, 1) == 1 && c != '\n')
-            line.push_back(c);
-        return line;
-    }
-
-    struct Finished {
-        int status = -1;  // the exit status; -1 when killed by a signal
-        std::string out;
-        std::string err;
-    };
-
-    // Everything else it writes, and how it ends; killed when it keeps
-    // running with nothing more to say.
-    Finished Finish()
-    {
-        Finished f;
-        std::array<char, 4096> buffer;
-        bool ended = false;
-        while (!ended && Readable()) {
-            const ssize_t n = ::read(out_, buffer.data(), buffer.size());
-            if (n > 0)
-                f.out.append(buffer.data(), static_cast<std::size_t>(n));
-            else
-                ended = n == 0 || errno != EINTR;
-        }
-        if (!ended)
-            ::kill(pid_, SIGKILL);
-        int raw = 0;
-        if (::waitpid(pid_, &raw, 0) == pid_)
-            f.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        pid_ = -1;
-        f.err = ReadAll(errPath_);
-        return f;
-    }
+    explicit SimProcess(const std::vector<std::string>& args) : ChildProcess(Argv(args), TempPath("stderr.txt")) {}
 
 private:
-    // Generous: a loaded machine may take its time to start it.
-    bool Readable() const
+    static std::vector<std::string> Argv(const std::vector<std::string>& args)
     {
-        pollfd p{out_, POLLIN, 0};
-        return ::poll(&p, 1, 10000) > 0;
+        std::vector<std::string> argv{CT_SIM_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return argv;
     }
-
-    pid_t pid_ = -1;
-    int out_ = -1;
-    std::string errPath_;
 };
 
 TEST(ControllerSimProcess, twoControllersFile_servesEachControllerAtItsIdUntilTerminated)
