@@ -832,6 +832,46 @@ TEST_F(CliTest, upgrade_256ByteLoader_flashHoldsTheImageAndExits0)
                                        lines.end()));
 }
 
+// The sub-commands outside the table, with --json: one object each, carrying
+// what the plain output prints.
+TEST_F(CliTest, json_sendSetTimeAndUpgrade_objectsCarryWhatPlainPrints)
+{
+    const auto only = [](const CliRun& r) {
+        const std::vector<std::string> lines = Lines(r.out);
+        EXPECT_EQ(1u, lines.size()) << r.out;
+        return QJsonDocument::fromJson(QByteArray::fromStdString(lines.empty() ? "" : lines[0])).object();
+    };
+    const CliRun plainSend = Cli(net + " send 0001AS");
+    QJsonObject o = only(Cli(net + " --json send 0001AS"));
+    EXPECT_EQ("send", o.value("operation").toString());
+    EXPECT_EQ("ok", o.value("outcome").toString());
+    EXPECT_EQ(plainSend.out, o.value("reply").toString().toStdString() + "\n");
+
+    sim.ClearCommands();
+    o = only(Cli(net + " --json --id 0001 set-time"));
+    EXPECT_EQ("ok", o.value("outcome").toString());
+    ASSERT_EQ(1u, sim.Commands().size());
+    EXPECT_EQ(sim.Commands()[0].substr(6), o.value("time").toString().toStdString());
+
+    sim.SetLoader(ct::sim::LoaderKind::Block256);
+    const std::string path = WriteFirmware("json", "KX410NT4-SG9", ImageBytes(600));
+    CliRun r = Cli(net + " --json --id 0001 upgrade " + Quote(path) + " --kind 1");
+    o = only(r);
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ("upgrade", o.value("operation").toString());
+    EXPECT_EQ("ok", o.value("outcome").toString());
+    EXPECT_EQ(3, o.value("blocks").toInt());
+    EXPECT_EQ("Command ok.", Lines(r.err).back());
+
+    std::remove(path.c_str());
+    r = Cli(net + " --json --id 0001 upgrade " + Quote(path) + " --kind 1");
+    o = only(r);
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("command-error", o.value("outcome").toString());
+    EXPECT_FALSE(o.contains("blocks"));
+    EXPECT_EQ("Load firmware file error!\n", r.err);
+}
+
 // 25 blocks of 64 bytes, the last one of 34: a progress line at every tenth.
 // Only seven characters of the model are compared.
 TEST_F(CliTest, upgrade_64ByteLoader_progressEveryTenthAndFlashHoldsTheImage)
