@@ -58,8 +58,9 @@ const char* const kDescription =
     "`controller-cli SUB-COMMAND --help` tells more.";
 
 const char* const kGlobalOptions =
-    "Global options: --net IP:PORT or --com PORT [--settings SETTINGS], and --id ID,\n"
-    "the 4 characters that prefix the command texts (default 0000); see\n"
+    "Global options: --net IP:PORT or --com PORT [--settings SETTINGS]; --id ID,\n"
+    "the 4 characters that prefix the command texts (default 0000); --json, one\n"
+    "JSON object per result; --trace, every frame on standard error. See\n"
     "controller-cli --help.";
 
 const char* const kFooter =
@@ -267,8 +268,9 @@ Parser::Parser(Where where, const std::string& defaultId) : deviceId(defaultId)
             "preceded by --id ID, all over the link of the command line; words are separated by blanks, quoted "
             "with '...' or \"...\"; # starts a comment. Every line is parsed before anything is sent: a line "
             "that cannot be parsed is reported with its number and the batch exits 64. The lines run in order "
-            "and the batch stops at the first that fails, unless --keep-going. A summary line on standard "
-            "error ends it (with --json also a summary object); the exit status is the first failed line's");
+            "and the batch stops at the first that fails, unless --keep-going. Each closing message names its "
+            "line (\"line 3: Command error!\"); a summary line on standard error ends the batch (with --json "
+            "also a summary object); the exit status is the first failed line's");
         batch->add_option("FILE", batchFile, "the list of sub-commands, or - for standard input")->required();
         batch->add_flag("--keep-going", keepGoing, "run every line, also after one failed");
     }
