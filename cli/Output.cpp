@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 
 #include <unistd.h>
@@ -59,7 +60,18 @@ void Output::Line(const std::string& text)
 void Output::Write(const QJsonObject& object)
 {
     const QByteArray text = QJsonDocument(object).toJson(QJsonDocument::Compact);
+    // A stop signal that would end the program (one-shot sub-commands keep
+    // the default action) waits until the object is out whole: a long reply
+    // takes more than one write on a pipe.
+    sigset_t stop;
+    sigset_t before;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    sigaddset(&stop, SIGHUP);
+    sigprocmask(SIG_BLOCK, &stop, &before);
     WriteAll(STDOUT_FILENO, text.toStdString() + "\n");
+    sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
 void Output::Field(const char* key, const std::string& bytes, FieldStyle style)
