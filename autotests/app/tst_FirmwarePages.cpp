@@ -5,7 +5,6 @@
 // painting and blinking through the long pauses, and the model name.
 #include "app/Lamp.h"
 #include "app/Widgets.h"
-#include "support/FirmwareFile.h"
 #include "support/WindowRig.h"
 
 #include <QCheckBox>
@@ -27,11 +26,24 @@
 
 using ct::app::TfrmModule;
 using ct::testing::Via;
-using ct::testing::WriteFirmware;
 using ct::testing::WindowRig;
 namespace txt = ct::app::txt;
 
 namespace {
+
+// A firmware file: the header padded with NULs to 16 bytes, then the payload.
+QString WriteFirmware(const QTemporaryDir& dir, const QString& name, const QByteArray& header,
+                      const QByteArray& payload)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    QByteArray head = header.left(16);
+    head.append(QByteArray(16 - head.size(), '\0'));
+    file.write(head + payload);
+    return path;
+}
 
 QByteArray Payload(int size)
 {

@@ -10,12 +10,12 @@
 #include "app/Module.h"
 #include "sim/ControllerSim.h"
 #include "support/FaultColumns.h"
-#include "support/FirmwareFile.h"
 #include "support/WindowRig.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QProgressBar>
@@ -37,7 +37,6 @@ using ct::testing::Column;
 using ct::testing::ReplyFaults;
 using ct::testing::Trouble;
 using ct::testing::Via;
-using ct::testing::WriteFirmware;
 using ct::testing::WindowRig;
 namespace txt = ct::app::txt;
 
@@ -253,6 +252,19 @@ int CountStartingWith(const std::vector<std::string>& commands, const std::strin
                              [&prefix](const std::string& c) { return c.rfind(prefix, 0) == 0; }));
 }
 
+// A firmware file: the header padded with NULs to 16 bytes, then the payload.
+QString WriteFirmware(const QTemporaryDir& dir, const QByteArray& header, const QByteArray& payload)
+{
+    const QString path = dir.filePath(QStringLiteral("fw.KXB"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    QByteArray head = header.left(16);
+    head.append(QByteArray(16 - head.size(), '\0'));
+    file.write(head + payload);
+    return path;
+}
+
 struct Row {
     QString name;
     Route route;
@@ -426,7 +438,7 @@ void tst_UpgradeFaults::upgrade_faultyLoader_endsAsOwedWithWindowIdle()
             rig.sim->InjectFault(ct::testing::FaultFor(trouble, code.toStdString()));
     }
     const QByteArray payload = Payload(info.payloadSize);
-    const QString path = WriteFirmware(rig.dir_, QStringLiteral("fw.KXB"), info.header, payload);
+    const QString path = WriteFirmware(rig.dir_, info.header, payload);
     QVERIFY(!path.isEmpty());
     ChooseFile(w, path);
     QCOMPARE(w.FirmwareFile(), path);
