@@ -5,7 +5,7 @@
 // is PI, 20 ms, IB, 20 ms. Both run through the real loops (ClickDidoTest,
 // ClickPollingTest) against the substitute controller over TCP loopback and a
 // pseudo-terminal, with SteadyClock and either NoEventPump (the CLI's) or
-// QtEventLoopPump inside a QCoreApplication. The view's CycleDone stamps the
+// QtEventPump inside a QCoreApplication. The view's CycleDone stamps the
 // end of every cycle and stops the loop after the warm-up and the measured
 // cycles; a cycle is the span between two stamps.
 //
@@ -27,11 +27,12 @@
 
 #include "link/Clock.h"
 #include "link/ControllerInterface.h"
+#include "app/QtEventPump.h"
 #include "link/EventPump.h"
 #include "link/FrameCodec.h"
 #include "link/Link.h"
 #include "link/OperationFrame.h"
-#include "link/QtTransport.h"
+#include "link/NativeTransportFactory.h"
 #include "bench/BlockingClient.h"
 #include "sim/ControllerSim.h"
 #include "tests/DidoTest.h"
@@ -278,7 +279,7 @@ void RunFloorRound(Config& c, sim::ControllerSim& sim, std::uint16_t tcpPort, in
 
 void RunRound(Config& c, sim::ControllerSim& sim, int warmup, int cycles)
 {
-    link::QtTransportFactory factory;
+    link::NativeTransportFactory factory;
     link::SteadyClock clock;
     TimingPump pump(*c.pump);
     link::Link device(factory, clock, pump);
@@ -377,7 +378,7 @@ int main(int argc, char** argv)
     pty.ComBaudRate = "115200,n,8,1";
 
     link::NoEventPump noPump;
-    link::QtEventLoopPump qtPump;
+    app::QtEventPump qtPump;
     struct PumpEntry {
         const char* name;
         link::IEventPump* pump;
@@ -387,7 +388,7 @@ int main(int argc, char** argv)
     if (pumpOnly.empty() || pumpOnly == "none")
         pumps.push_back({"NoEventPump", &noPump, {}});
     if (pumpOnly.empty() || pumpOnly == "qt")
-        pumps.push_back({"QtEventLoopPump", &qtPump, {}});
+        pumps.push_back({"QtEventPump", &qtPump, {}});
 
     std::vector<Config> configs;
     for (const char* path : {"TCP", "pty"}) {

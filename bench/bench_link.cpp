@@ -24,7 +24,7 @@
 #include "link/EventPump.h"
 #include "link/FrameCodec.h"
 #include "link/Link.h"
-#include "link/QtTransport.h"
+#include "link/NativeTransportFactory.h"
 #include "bench/BlockingClient.h"
 #include "sim/ControllerSim.h"
 
@@ -263,7 +263,7 @@ int main(int argc, char** argv)
     }
     sim.Start();
 
-    link::QtTransportFactory factory;
+    link::NativeTransportFactory factory;
     link::SteadyClock clock;
     link::NoEventPump pump;
     link::Link l(factory, clock, pump);

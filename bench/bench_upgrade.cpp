@@ -28,7 +28,7 @@
 #include "link/EventPump.h"
 #include "link/Link.h"
 #include "link/OperationFrame.h"
-#include "link/QtTransport.h"
+#include "link/NativeTransportFactory.h"
 #include "sim/ControllerSim.h"
 
 #include <QCoreApplication>
@@ -176,7 +176,7 @@ bool Measure(sim::ControllerSim& sim, const Path& path, const link::LinkSettings
     }
     sim.SetLoader(path.loader);
 
-    link::QtTransportFactory factory;
+    link::NativeTransportFactory factory;
     SkippingClock clock;
     PauseTimingPump pump(clock);
     pump.skip = skipPauses;

@@ -2,7 +2,6 @@
 
 #include "StopSignal.h"
 
-#include <QJsonObject>
 
 #include <cstdio>
 
@@ -59,21 +58,21 @@ int RunBatch(const std::vector<BatchLine>& lines, bool keepGoing, Context& conte
     const int status = firstStatus != ExitOk ? firstStatus : stopped ? ExitStopped : ExitOk;
     if (context.out.json()) {
         context.out.Begin("batch");
-        QJsonObject object;
-        object.insert("operation", "batch");
-        object.insert("lines", static_cast<int>(lines.size()));
-        object.insert("ok", ok);
-        object.insert("failed", failed);
-        object.insert("not-run", notRun);
+        JsonObject object;
+        object["operation"] = "batch";
+        object["lines"] = static_cast<int>(lines.size());
+        object["ok"] = ok;
+        object["failed"] = failed;
+        object["not-run"] = notRun;
         if (firstFailedLine > 0)
-            object.insert("first-failed-line", firstFailedLine);
-        object.insert("stopped", stopped);
-        object.insert("outcome", status == ExitOk                ? "ok"
-                                 : status == ExitCommandError    ? "command-error"
-                                 : status == ExitConnectError    ? "connect-error"
-                                 : status == ExitStopped         ? "stopped"
-                                                                 : "refused");
-        object.insert("exit-status", status);
+            object["first-failed-line"] = firstFailedLine;
+        object["stopped"] = stopped;
+        object["outcome"] = status == ExitOk             ? "ok"
+                            : status == ExitCommandError ? "command-error"
+                            : status == ExitConnectError ? "connect-error"
+                            : status == ExitStopped      ? "stopped"
+                                                         : "refused";
+        object["exit-status"] = status;
         context.out.Object(object);
     }
     std::fflush(stderr);

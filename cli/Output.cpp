@@ -2,8 +2,6 @@
 
 #include "link/FrameCodec.h"
 
-#include <QJsonDocument>
-
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -11,15 +9,6 @@
 #include <unistd.h>
 
 namespace ct::cli {
-
-namespace {
-
-QString Latin1(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 bool WriteAll(int fd, const std::string& text)
 {
@@ -46,10 +35,10 @@ void Output::Begin(const std::string& operation, int line)
 {
     line_ = line;
     items_ = 0;
-    result_ = QJsonObject();
-    result_.insert("operation", Latin1(operation));
+    result_ = JsonObject::object();
+    result_["operation"] = operation;
     if (line_ > 0)
-        result_.insert("line", line_);
+        result_["line"] = line_;
 }
 
 void Output::Line(const std::string& text)
@@ -57,9 +46,11 @@ void Output::Line(const std::string& text)
     WriteAll(STDOUT_FILENO, text + "\n");
 }
 
-void Output::Write(const QJsonObject& object)
+void Output::Write(const JsonObject& object)
 {
-    const QByteArray text = QJsonDocument(object).toJson(QJsonDocument::Compact);
+    // Texts are escaped to ASCII before they get here; a stray byte of
+    // another text is replaced rather than thrown over.
+    const std::string text = object.dump(-1, ' ', false, JsonObject::error_handler_t::replace);
     // A stop signal that would end the program (one-shot sub-commands keep
     // the default action) waits until the object is out whole: a long reply
     // takes more than one write on a pipe.
@@ -70,7 +61,7 @@ void Output::Write(const QJsonObject& object)
     sigaddset(&stop, SIGTERM);
     sigaddset(&stop, SIGHUP);
     sigprocmask(SIG_BLOCK, &stop, &before);
-    WriteAll(STDOUT_FILENO, text.toStdString() + "\n");
+    WriteAll(STDOUT_FILENO, text + "\n");
     sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
@@ -79,7 +70,7 @@ void Output::Field(const char* key, const std::string& bytes, FieldStyle style)
     // No control byte from the line reaches the terminal or the reader.
     const std::string text = link::EscapeBytes(bytes);
     if (json_)
-        result_.insert(key, Latin1(text));
+        result_[key] = text;
     else
         Line(style == FieldStyle::KeyValue ? std::string(key) + "=" + text : text);
 }
@@ -87,7 +78,7 @@ void Output::Field(const char* key, const std::string& bytes, FieldStyle style)
 void Output::Field(const char* key, long long number, FieldStyle style)
 {
     if (json_)
-        result_.insert(key, static_cast<qint64>(number));
+        result_[key] = number;
     else
         Line(style == FieldStyle::KeyValue ? std::string(key) + "=" + std::to_string(number) : std::to_string(number));
 }
@@ -100,26 +91,26 @@ void Output::Item(const char* counter, const char* key, const std::string& bytes
         Line(text);
         return;
     }
-    QJsonObject item;
-    item.insert("operation", result_.value("operation"));
+    JsonObject item;
+    item["operation"] = result_["operation"];
     if (line_ > 0)
-        item.insert("line", line_);
-    item.insert(counter, items_);
-    item.insert(key, Latin1(text));
+        item["line"] = line_;
+    item[counter] = items_;
+    item[key] = text;
     Write(item);
 }
 
-void Output::Object(QJsonObject object)
+void Output::Object(JsonObject object)
 {
     if (line_ > 0 && !object.contains("line"))
-        object.insert("line", line_);
+        object["line"] = line_;
     Write(object);
 }
 
 int Output::End(int exitStatus, const char* outcome, const std::string& message)
 {
     if (json_) {
-        result_.insert("outcome", outcome);
+        result_["outcome"] = outcome;
         Write(result_);
     }
     // Inside a batch the message says which line it closes.
@@ -150,7 +141,7 @@ int Output::FinishStatus(int exitStatus)
     case ExitOk:
         // send prints its reply and no closing message.
         if (json_) {
-            result_.insert("outcome", "ok");
+            result_["outcome"] = "ok";
             Write(result_);
         }
         return ExitOk;
@@ -164,8 +155,8 @@ int Output::FinishStatus(int exitStatus)
 int Output::Refuse(const std::string& message)
 {
     if (json_) {
-        result_.insert("outcome", "refused");
-        result_.insert("error", Latin1(message));
+        result_["outcome"] = "refused";
+        result_["error"] = message;
         Write(result_);
     }
     return UsageError(line_ > 0 ? "line " + std::to_string(line_) + ": " + message : message);

@@ -10,17 +10,21 @@
 // Every object names its "operation"; a result object also has its
 // "outcome" ("ok", "command-error", "connect-error", "refused") and, inside a
 // batch, every object has the batch "line". Values are the plain output's
-// texts (bytes escaped as send prints them) or numbers.
+// texts (bytes escaped as send prints them) or numbers; keys come in the
+// order of the plain output.
 #pragma once
 
 #include "tests/Operation.h"
 
-#include <QJsonObject>
+#include <nlohmann/json.hpp>
 
 #include <cstdint>
 #include <string>
 
 namespace ct::cli {
+
+// A JSON object whose keys keep the order they were inserted in.
+using JsonObject = nlohmann::ordered_json;
 
 inline constexpr int ExitOk = 0;
 inline constexpr int ExitCommandError = 1;
@@ -64,18 +68,18 @@ public:
     int End(int exitStatus, const char* outcome, const std::string& message);
 
     // A JSON object of its own (the batch summary, a serial port).
-    void Object(QJsonObject object);
+    void Object(JsonObject object);
     int itemsShown() const { return items_; }
     // A plain line of text as it stands.
     void Line(const std::string& text);
 
 private:
-    void Write(const QJsonObject& object);
+    void Write(const JsonObject& object);
 
     bool json_;
     int line_ = 0;
     int items_ = 0;
-    QJsonObject result_;
+    JsonObject result_ = JsonObject::object();
 };
 
 // Writes every byte of `text` to the file descriptor, through signals and

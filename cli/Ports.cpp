@@ -2,7 +2,6 @@
 
 #include "link/FrameCodec.h"
 
-#include <QJsonObject>
 #include <QSerialPortInfo>
 
 #include <cstdio>
@@ -10,11 +9,6 @@
 namespace ct::cli {
 
 namespace {
-
-QString Latin1(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // A port's texts come from the system and its USB descriptors: escaped like
 // every other text the tool prints, and never empty in a tab-separated line.
@@ -49,14 +43,14 @@ int ListPorts(Output& out, const std::vector<PortDescription>& ports)
 {
     for (const PortDescription& port : ports) {
         if (out.json()) {
-            QJsonObject object;
-            object.insert("operation", "ports");
-            object.insert("port", Latin1(link::EscapeBytes(port.name)));
-            object.insert("location", Latin1(link::EscapeBytes(port.location)));
-            object.insert("description", Latin1(link::EscapeBytes(port.description)));
-            object.insert("manufacturer", Latin1(link::EscapeBytes(port.manufacturer)));
-            object.insert("vid-pid", Latin1(port.vidPid));
-            object.insert("serial-number", Latin1(link::EscapeBytes(port.serialNumber)));
+            JsonObject object;
+            object["operation"] = "ports";
+            object["port"] = link::EscapeBytes(port.name);
+            object["location"] = link::EscapeBytes(port.location);
+            object["description"] = link::EscapeBytes(port.description);
+            object["manufacturer"] = link::EscapeBytes(port.manufacturer);
+            object["vid-pid"] = port.vidPid;
+            object["serial-number"] = link::EscapeBytes(port.serialNumber);
             out.Object(object);
         } else {
             out.Line(Column(port.name) + "\t" + Column(port.description) + "\t" + Column(port.manufacturer) + "\t"
@@ -64,10 +58,10 @@ int ListPorts(Output& out, const std::vector<PortDescription>& ports)
         }
     }
     if (out.json()) {
-        QJsonObject summary;
-        summary.insert("operation", "ports");
-        summary.insert("outcome", "ok");
-        summary.insert("ports", static_cast<int>(ports.size()));
+        JsonObject summary;
+        summary["operation"] = "ports";
+        summary["outcome"] = "ok";
+        summary["ports"] = static_cast<int>(ports.size());
         out.Object(summary);
     }
     return ExitOk;

@@ -11,7 +11,7 @@
 #include "link/ControllerInterface.h"
 #include "link/EventPump.h"
 #include "link/OperationFrame.h"
-#include "link/QtTransport.h"
+#include "link/NativeTransportFactory.h"
 #include "modules/ControllerId.h"
 #include "modules/G4Module.h"
 #include "modules/ModuleCommand.h"
@@ -58,7 +58,7 @@ struct Session {
 
     link::SteadyClock clock;
     link::NoEventPump pump;
-    link::QtTransportFactory factory;
+    link::NativeTransportFactory factory;
     link::SilentBeeper beeper;
     CliStatusView view;
     link::Link device;

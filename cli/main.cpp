@@ -48,8 +48,6 @@
 #include "Output.h"
 #include "SubCommands.h"
 
-#include <QCoreApplication>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -85,7 +83,6 @@ int main(int argc, char** argv)
         batch = std::move(list.lines);
     }
 
-    QCoreApplication qtApp(argc, argv);
     Output out(parsed.globals.json);
     std::unique_ptr<FrameTrace> trace;
     if (parsed.globals.trace)

@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-wqy-microhei fonts-liberation fonts-dejavu-core
-    libcli11-dev
+    libcli11-dev nlohmann-json3-dev
     xvfb xauth
     dpkg-dev file desktop-file-utils appstream groff-base
 )

@@ -10,7 +10,7 @@
 #include "app/SettingsStore.h"
 #include "app/Widgets.h"
 #include "link/Clock.h"
-#include "link/QtTransport.h"
+#include "link/NativeTransportFactory.h"
 #include "sim/ControllerSim.h"
 #include "support/RecordingBeeper.h"
 
@@ -132,7 +132,7 @@ private:
     QString iniPath_;
     std::unique_ptr<ct::app::SettingsStore> store_;
     ct::app::Catalogue catalogue_;
-    ct::link::QtTransportFactory transports_;
+    ct::link::NativeTransportFactory transports_;
     ct::link::SteadyClock clock_;
     ct::app::QtEventPump pump_;
     ct::testing::RecordingBeeper beeper_;

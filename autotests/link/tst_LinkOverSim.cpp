@@ -6,7 +6,7 @@
 #include "link/Clock.h"
 #include "link/EventPump.h"
 #include "link/Link.h"
-#include "link/QtTransport.h"
+#include "link/NativeTransportFactory.h"
 #include "sim/ControllerSim.h"
 #include "support/FakeTransport.h"
 
@@ -98,7 +98,7 @@ protected:
         sim_->InjectFault(f);
     }
 
-    link::QtTransportFactory factory_;
+    link::NativeTransportFactory factory_;
     link::SteadyClock clock_;
     link::NoEventPump pump_;
     std::unique_ptr<sim::ControllerSim> sim_;

@@ -5,7 +5,7 @@
 #include "link/Clock.h"
 #include "link/EventPump.h"
 #include "link/Link.h"
-#include "link/QtTransport.h"
+#include "link/NativeTransportFactory.h"
 #include "support/FakeTransport.h"
 
 #include <QCoreApplication>
@@ -97,7 +97,7 @@ protected:
     }
 
     OwnPty pty_;
-    link::QtTransportFactory factory_;
+    link::NativeTransportFactory factory_;
     link::SteadyClock clock_;
     link::NoEventPump pump_;
     link::Link link_{factory_, clock_, pump_};

@@ -11,7 +11,7 @@
 #include "link/FrameCodec.h"
 #include "link/Link.h"
 #include "link/OperationFrame.h"
-#include "link/QtTransport.h"
+#include "link/NativeTransportFactory.h"
 #include "sim/ControllerSim.h"
 #include "support/OperationFixture.h"
 
@@ -151,7 +151,7 @@ protected:
     }
 
     std::unique_ptr<sim::ControllerSim> sim_;
-    link::QtTransportFactory factory_;
+    link::NativeTransportFactory factory_;
     link::SteadyClock clock_;
     link::NoEventPump pump_;
     link::Link link_{factory_, clock_, pump_};
@@ -263,7 +263,7 @@ TEST(LoaderSilence, silentFromBlockOne_overLink_blockZeroAnsweredBlockOneTimesOu
     sim::ControllerSim controller(config);
     ASSERT_TRUE(controller.ListenTcp("127.0.0.1", 0));
     controller.Start();
-    link::QtTransportFactory factory;
+    link::NativeTransportFactory factory;
     link::SteadyClock clock;
     link::NoEventPump pump;
     link::Link device(factory, clock, pump);
@@ -291,7 +291,7 @@ TEST(ModelNameOverLink, setModelNameWithVersion_thenDescribe_reportsThem)
     sim::ControllerSim controller;
     ASSERT_TRUE(controller.ListenTcp("127.0.0.1", 0));
     controller.Start();
-    link::QtTransportFactory factory;
+    link::NativeTransportFactory factory;
     link::SteadyClock clock;
     link::NoEventPump pump;
     link::Link device(factory, clock, pump);

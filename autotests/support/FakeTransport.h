@@ -8,6 +8,7 @@
 #pragma once
 
 #include "link/Clock.h"
+#include "app/QtEventPump.h"
 #include "link/EventPump.h"
 #include "link/FrameCodec.h"
 #include "link/Transport.h"
@@ -68,18 +69,18 @@ public:
     std::function<void()> onPump;
 };
 
-// The window's pump (QtEventLoopPump), counted.
-class CountingQtPump final : public link::QtEventLoopPump {
+// The window's pump (QtEventPump), counted.
+class CountingQtPump final : public app::QtEventPump {
 public:
     void ProcessEvents() override
     {
         ++calls;
-        QtEventLoopPump::ProcessEvents();
+        app::QtEventPump::ProcessEvents();
     }
     bool Wait(const link::WaitSource& source, int timeoutMs) override
     {
         ++waits;
-        return QtEventLoopPump::Wait(source, timeoutMs);
+        return app::QtEventPump::Wait(source, timeoutMs);
     }
     int calls = 0;
     int waits = 0;

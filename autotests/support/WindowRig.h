@@ -9,7 +9,7 @@
 #include "app/QtEventPump.h"
 #include "app/SettingsStore.h"
 #include "link/Clock.h"
-#include "link/QtTransport.h"
+#include "link/NativeTransportFactory.h"
 #include "sim/ControllerSim.h"
 #include "support/RecordingBeeper.h"
 
@@ -89,7 +89,7 @@ public:
 
 private:
     app::SettingsStore store_;
-    link::QtTransportFactory transports_;
+    link::NativeTransportFactory transports_;
     link::SteadyClock clock_;
     app::QtEventPump pump_;
 

@@ -6,7 +6,7 @@
 #include "app/QtEventPump.h"
 #include "app/SettingsStore.h"
 #include "link/Clock.h"
-#include "link/QtTransport.h"
+#include "link/NativeTransportFactory.h"
 #include "sim/ControllerSim.h"
 
 #include <QApplication>
@@ -36,7 +36,7 @@ void BM_ConnectBeyondPauses(benchmark::State& state)
     QTemporaryDir dir;
     ct::app::SettingsStore settings(dir.filePath(QStringLiteral("settings.ini")));
     const ct::app::Catalogue catalogue;
-    ct::link::QtTransportFactory transports;
+    ct::link::NativeTransportFactory transports;
     ct::link::SteadyClock clock;
     ct::app::QtEventPump pump;
     ct::link::SilentBeeper beeper;

@@ -4,7 +4,7 @@
 //
 //   idle         the real window, shown (offscreen platform), in its event
 //                loop; a QTimer ends the span.
-//   dido-core    ClickDidoTest with QtEventLoopPump inside a QApplication,
+//   dido-core    ClickDidoTest with QtEventPump inside a QApplication,
 //                outputs 1 and 3 checked, against a controller that answers
 //                nothing, so every transaction waits out its time-out; a
 //                second ClickDidoTest from a QTimer (the stop click) ends
@@ -25,7 +25,7 @@
 #include "link/EventPump.h"
 #include "link/Link.h"
 #include "link/OperationFrame.h"
-#include "link/QtTransport.h"
+#include "link/NativeTransportFactory.h"
 #include "sim/ControllerSim.h"
 #include "tests/DidoTest.h"
 
@@ -189,7 +189,7 @@ int Idle(int ms)
     QTemporaryDir dir;
     app::SettingsStore settings(dir.filePath(QStringLiteral("settings.ini")));
     const app::Catalogue catalogue;
-    link::QtTransportFactory transports;
+    link::NativeTransportFactory transports;
     link::SteadyClock clock;
     app::QtEventPump pump;
     link::SilentBeeper beeper;
@@ -206,9 +206,9 @@ int Idle(int ms)
 
 int DidoCore(int ms, const link::LinkSettings& linkSettings)
 {
-    link::QtTransportFactory transports;
+    link::NativeTransportFactory transports;
     link::SteadyClock clock;
-    link::QtEventLoopPump pump;
+    app::QtEventPump pump;
     link::Link device(transports, clock, pump);
     StatusView status;
     status.settings = linkSettings;
@@ -226,7 +226,7 @@ int DidoCore(int ms, const link::LinkSettings& linkSettings)
     const tests::Outcome outcome = tests::ClickDidoTest(frame, state, "0001", view);
     const Sample ended = Sample::Now();
     std::printf("path: %s\n", linkSettings.LinkType == link::LinkTypeNet ? "tcp" : "pty");
-    Report("DIDO test, silent controller (core, QtEventLoopPump)", from, stopped);
+    Report("DIDO test, silent controller (core, QtEventPump)", from, stopped);
     Report("  through its end (JD waits out its time-out too)", from, ended);
     std::printf("  cycles: %d, outcome %s\n", view.cycles,
                 outcome == tests::Outcome::CommandOk ? "Command ok." : "not Command ok.");
@@ -238,7 +238,7 @@ int DidoWindow(int ms, const std::string& path, const SilentController& controll
     QTemporaryDir dir;
     app::SettingsStore settings(dir.filePath(QStringLiteral("settings.ini")));
     const app::Catalogue catalogue;
-    link::QtTransportFactory transports;
+    link::NativeTransportFactory transports;
     link::SteadyClock clock;
     app::QtEventPump pump;
     link::SilentBeeper beeper;

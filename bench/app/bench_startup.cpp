@@ -8,7 +8,7 @@
 #include "app/QtEventPump.h"
 #include "app/SettingsStore.h"
 #include "link/Clock.h"
-#include "link/QtTransport.h"
+#include "link/NativeTransportFactory.h"
 
 #include <QApplication>
 #include <QMessageBox>

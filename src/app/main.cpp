@@ -8,7 +8,7 @@
 #include "app/QtEventPump.h"
 #include "app/SettingsStore.h"
 #include "link/Clock.h"
-#include "link/QtTransport.h"
+#include "link/NativeTransportFactory.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -66,7 +66,7 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.controllertools.ControllerTools")));
 
     const ct::app::Catalogue catalogue;
-    ct::link::QtTransportFactory transports;
+    ct::link::NativeTransportFactory transports;
     ct::link::SteadyClock clock;
     ct::app::QtEventPump pump;
     ct::app::ToneBeeper beeper;

@@ -6,7 +6,7 @@
 // for (a descriptor or handle of the open port or socket, or nothing when
 // the port is in error) and how long. A pump that can block on its own
 // events and on that source together returns as soon as either has something
-// (QtEventLoopPump); one without events of its own blocks on the source alone
+// (the window's pump); one without events of its own blocks on the source alone
 // (NoEventPump). Only a pump that can do neither, and overrides just
 // ProcessEvents, gets the default: its pending events run, and the wait comes
 // back to them every WaitSliceMs.
@@ -79,15 +79,5 @@ public:
     bool Wait(const WaitSource& source, int timeoutMs) override;
 };
 
-// The pump of a Qt program, for the thread that runs its event loop: Wait
-// blocks in Qt's event dispatcher with a notifier on the source and a timer
-// for the time-out, so painting, timers and input run the moment they come
-// and the wait ends the moment the source is ready. Without a
-// QCoreApplication it behaves like NoEventPump.
-class QtEventLoopPump : public IEventPump {
-public:
-    void ProcessEvents() override;
-    bool Wait(const WaitSource& source, int timeoutMs) override;
-};
 
 }  // namespace ct::link

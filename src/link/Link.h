@@ -8,7 +8,7 @@
 // arrive. While waiting, the caller's events are processed through the pump,
 // and the wait wakes as soon as bytes arrive: every wait is the pump's
 // (IEventPump::Wait), on the port or socket itself, so a pump that can block
-// on its own events as well (QtEventLoopPump) never waits in fixed slices.
+// on its own events as well (the window's pump) never waits in fixed slices.
 // Clock, pump and transports are injected.
 #pragma once
 

@@ -1,6 +1,6 @@
 // The operating system's serial ports and TCP sockets as transports, without
 // Qt: on Linux a terminal device and a BSD socket, on Windows a COM port
-// opened for overlapped I/O and a Winsock socket. QtTransportFactory hands
+// opened for overlapped I/O and a Winsock socket. NativeTransportFactory hands
 // them out. Private to src/link.
 #pragma once
 

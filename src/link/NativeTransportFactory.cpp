@@ -1,16 +1,16 @@
-#include "link/QtTransport.h"
+#include "link/NativeTransportFactory.h"
 
 #include "link/NativeTransports.h"
 
 namespace ct::link {
 
-std::unique_ptr<ITransport> QtTransportFactory::OpenSerial(const std::string& portName,
+std::unique_ptr<ITransport> NativeTransportFactory::OpenSerial(const std::string& portName,
                                                            const std::string& settings)
 {
     return native::OpenSerialPort(portName, settings);
 }
 
-std::unique_ptr<ITransport> QtTransportFactory::OpenTcp(std::uint32_t ipv4, std::uint16_t port,
+std::unique_ptr<ITransport> NativeTransportFactory::OpenTcp(std::uint32_t ipv4, std::uint16_t port,
                                                         IEventPump& pump)
 {
     return native::ConnectTcp(ipv4, port, pump);

@@ -1,17 +1,16 @@
 // The real transports, handed out by the factory that the programs use: the
 // operating system's serial ports and TCP sockets (NativeTransports.h: a
 // terminal device on Linux, an overlapped COM port on Windows; BSD or
-// Winsock sockets). The name is historical: Qt is no longer under them; the
-// pump a program passes to the link (QtEventLoopPump in a window) is what
-// ties their waits to the event loop. Use them from the thread that opened
-// them.
+// Winsock sockets). The pump a program passes to the link (the Qt event
+// loop's in the window) is what ties their waits to its events. Use them
+// from the thread that opened them.
 #pragma once
 
 #include "link/Transport.h"
 
 namespace ct::link {
 
-class QtTransportFactory final : public ITransportFactory {
+class NativeTransportFactory final : public ITransportFactory {
 public:
     std::unique_ptr<ITransport> OpenSerial(const std::string& portName,
                                            const std::string& settings) override;

@@ -1,4 +1,4 @@
-#include "link/EventPump.h"
+#include "app/QtEventPump.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -11,18 +11,20 @@
 #include <QWinEventNotifier>
 #endif
 
-namespace ct::link {
+namespace ct::app {
 
-void QtEventLoopPump::ProcessEvents()
+using link::WaitSource;
+
+void QtEventPump::ProcessEvents()
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-bool QtEventLoopPump::Wait(const WaitSource& source, int timeoutMs)
+bool QtEventPump::Wait(const WaitSource& source, int timeoutMs)
 {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || QThread::currentThread() != app->thread())
-        return WaitNative(source, timeoutMs);
+        return link::WaitNative(source, timeoutMs);
 
     // Whatever comes first wakes the dispatcher: the source, the time-out,
     // or any of the program's own events; one round of events runs, and the
@@ -64,4 +66,4 @@ bool QtEventLoopPump::Wait(const WaitSource& source, int timeoutMs)
     return ready;
 }
 
-}  // namespace ct::link
+}  // namespace ct::app
