@@ -752,6 +752,16 @@ TEST_F(CliTest, upgrade_directoryAsFile_loadErrorAndExit1)
     EXPECT_EQ(std::vector<std::string>{"0001DB"}, sim.Commands());
 }
 
+TEST_F(CliTest, upgrade_headerOnlyFile_loadErrorAndNothingSentAfterDescribe)
+{
+    const std::string path = WriteFirmware("headerOnly", "KX410NT4-SG4", "");
+    const CliRun r = Cli(net + " --id 0001 upgrade " + Quote(path) + " --kind 1");
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(std::string("no image after the file's 16-byte header\n") + kLoadError, r.err);
+    EXPECT_EQ(std::vector<std::string>{"0001DB"}, sim.Commands());
+    std::remove(path.c_str());
+}
+
 namespace {
 
 // `size` bytes that differ from their neighbours and from the erased 0xFF.
