@@ -137,6 +137,7 @@ void tst_FirmwarePages::upgrade_fileProblems_messageRedLampLowBeepNothingOpened_
     QTest::newRow("gone since it was chosen") << "gone.KXB" << int(txt::LoadFirmwareError);
     QTest::newRow("another model") << "other.KXB" << int(txt::FirmwareModelError);
     QTest::newRow("lower-case header") << "lower.KXB" << int(txt::FirmwareModelError);
+    QTest::newRow("no image after the header") << "empty.KXB" << int(txt::LoadFirmwareError);
 }
 
 void tst_FirmwarePages::upgrade_fileProblems_messageRedLampLowBeepNothingOpened()
@@ -146,6 +147,7 @@ void tst_FirmwarePages::upgrade_fileProblems_messageRedLampLowBeepNothingOpened(
     WriteFirmware(rig_->dir_, QStringLiteral("other.KXB"), "KX420NT4-SG4", Payload(600));
     WriteFirmware(rig_->dir_, QStringLiteral("lower.KXB"), "kx410nt4-sg4", Payload(600));
     WriteFirmware(rig_->dir_, QStringLiteral("gone.KXB"), "KX410NT4-SG4", Payload(600));
+    WriteFirmware(rig_->dir_, QStringLiteral("empty.KXB"), "KX410NT4-SG4", {});
     ct::sim::ControllerConfig config;
     config.loader = ct::sim::LoaderKind::Block256;
     ConnectTo(config);

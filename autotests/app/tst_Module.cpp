@@ -11,6 +11,7 @@
 #include "app/Widgets.h"
 #include "link/Clock.h"
 #include "link/NativeTransportFactory.h"
+#include "link/ProgramVersion.h"
 #include "sim/ControllerSim.h"
 #include "support/RecordingBeeper.h"
 
@@ -623,6 +624,7 @@ void tst_Module::about_inEachLanguage_showsCatalogueTexts()
 
     QString title;
     QString body;
+    QString info;
     bool modal = false;
     QTimer::singleShot(0, this, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -630,12 +632,14 @@ void tst_Module::about_inEachLanguage_showsCatalogueTexts()
             return;
         title = box->windowTitle();
         body = box->text();
+        info = box->informativeText();
         modal = box->isModal() && box->buttons().size() == 1;
         box->accept();
     });
     window_->mnuAbout->trigger();
     QCOMPARE(title, Text(ct::app::txt::About, language));
     QCOMPARE(body, Text(ct::app::txt::AboutText, language));
+    QCOMPARE(info, QStringLiteral("controller-tools ") + QString::fromLatin1(ct::ProgramVersion()));
     QVERIFY(modal);
 }
 

@@ -79,6 +79,14 @@ else
     fail "installed controller-sim --help exits with $?"
 fi
 
+# Each installed program names the package's version, the window without
+# a display.
+for program in controller-cli controller-sim controller-tools; do
+    [[ -x "$prefix/bin/$program" ]] || continue
+    out="$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$prefix/bin/$program" --version 2>&1)"
+    [[ "$out" == "$program $version" ]] || fail "$program --version prints: $out"
+done
+
 # Manual pages: whole gzip streams, formatted without a warning, each under
 # its own name with the package's version.
 for page in "$prefix"/share/man/man1/*.1.gz; do
