@@ -6,12 +6,11 @@
 #include "app/Catalogue.h"
 #include "app/Lamp.h"
 #include "app/Module.h"
-#include "app/QtEventPump.h"
 #include "app/SettingsStore.h"
 #include "app/Widgets.h"
-#include "link/Clock.h"
 #include "link/NativeTransportFactory.h"
 #include "sim/ControllerSim.h"
+#include "support/QtPumps.h"
 #include "support/RecordingBeeper.h"
 
 #include <QAction>
@@ -133,8 +132,8 @@ private:
     std::unique_ptr<ct::app::SettingsStore> store_;
     ct::app::Catalogue catalogue_;
     ct::link::NativeTransportFactory transports_;
-    ct::link::SteadyClock clock_;
-    ct::app::QtEventPump pump_;
+    ct::testing::SkippingClock clock_;
+    ct::testing::PauseSkippingQtPump pump_{clock_};
     ct::testing::RecordingBeeper beeper_;
     std::unique_ptr<TfrmModule> window_;
     std::unique_ptr<ControllerSim> sim_;
