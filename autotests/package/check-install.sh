@@ -24,6 +24,7 @@ fail() {
     failures=$((failures + 1))
 }
 
+tone=lib/controller-tools/controller-tools-tone.so
 expected=(
     bin/controller-cli
     bin/controller-sim
@@ -44,6 +45,8 @@ if [[ "$gui" == gui ]]; then
     for size in 16 32 48 64 128 256; do
         expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")
     done
+    # The beep's sound output, where Qt Multimedia was there to build it.
+    [[ -f "$build/src/app/${tone##*/}" ]] && expected+=("$tone")
 fi
 want="$(printf '%s\n' "${expected[@]}" | sort)"
 
@@ -151,6 +154,7 @@ if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
             if [[ "$gui" == gui ]]; then
                 needed+=(libqt6widgets6 qt6-qpa-plugins fonts-wqy-microhei)
             fi
+            [[ " ${expected[*]} " == *" $tone "* ]] && needed+=(libqt6multimedia6)
             for package in "${needed[@]}"; do
                 grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package: $depends"
             done
