@@ -83,6 +83,8 @@ public:
     CLI::Option* modelVersionOption = nullptr;
     std::string firmwareFile;
     int upgradeKind = 0;
+    std::string upgradeModel;
+    CLI::Option* upgradeModelOption = nullptr;
     CLI::App* upgrade = nullptr;
 
     // After a successful parse: the invocation, or an error message.
