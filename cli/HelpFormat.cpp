@@ -16,6 +16,8 @@ namespace {
 constexpr std::size_t kDefaultWidth = 80;
 // Narrower than this, a description column would hold a word or two a line.
 constexpr std::size_t kNarrowest = 40;
+// The least room a broken line's second column keeps.
+constexpr std::size_t kNarrowestText = 20;
 // The options' column and the sub-command table's in the usage: what lies
 // further right is prose.
 constexpr std::size_t kWidestFirstColumn = 40;
@@ -28,10 +30,10 @@ std::size_t HangingIndent(const std::string& line, std::size_t width)
     const std::size_t gap = line.find("  ", indent);
     if (gap != std::string::npos) {
         const std::size_t column = line.find_first_not_of(' ', gap);
-        if (column != std::string::npos && column <= std::min(width / 2, kWidestFirstColumn))
+        if (column != std::string::npos && column <= std::min(width - kNarrowestText, kWidestFirstColumn))
             return column;
     }
-    return indent < width / 2 ? indent : 0;
+    return indent <= width - kNarrowestText ? indent : 0;
 }
 
 void WrapLine(const std::string& line, std::size_t width, std::string& out)

@@ -42,31 +42,33 @@ const char* const kDescription =
     "  ports                               this machine's serial ports (no link)\n"
     "  batch FILE|- [--keep-going]         one sub-command a line, over one link\n"
     "\n"
-    "Runs one operation of the controller tool and prints its result on standard\n"
-    "output, one item a line; the closing message (\"Command ok.\", \"Command\n"
-    "error!\", \"Connect device error!\"; send: only the last two) goes to standard\n"
+    // One paragraph a line: the help's formatter wraps them to the terminal.
+    "Runs one operation of the controller tool and prints its result on standard "
+    "output, one item a line; the closing message (\"Command ok.\", \"Command "
+    "error!\", \"Connect device error!\"; send: only the last two) goes to standard "
     "error. The global options may also follow the sub-command.\n"
     "\n"
-    "--json prints one JSON object per result instead: its \"operation\", its\n"
-    "\"outcome\" (\"ok\", \"command-error\", \"connect-error\", \"refused\") and the\n"
-    "fields above by name; dido and poll one object per cycle or record and\n"
-    "one at the end. --trace writes every frame sent (>) and received (<) on\n"
-    "standard error with the milliseconds since the start, and marks time-outs\n"
+    "--json prints one JSON object per result instead: its \"operation\", its "
+    "\"outcome\" (\"ok\", \"command-error\", \"connect-error\", \"refused\") and the "
+    "fields above by name; dido and poll one object per cycle or record and "
+    "one at the end. --trace writes every frame sent (>) and received (<) on "
+    "standard error with the milliseconds since the start, and marks time-outs "
     "and failed checks (!) on lines of their own.\n"
     "`controller-cli SUB-COMMAND --help` tells more.";
 
 const char* const kGlobalOptions =
-    "Global options: --net IP:PORT or --com PORT [--settings SETTINGS]; --id ID,\n"
-    "the 4 characters that prefix the command texts (default 0000); --json, one\n"
-    "JSON object per result; --trace, every frame on standard error. See\n"
+    "Global options: --net IP:PORT or --com PORT [--settings SETTINGS]; --id ID, "
+    "the 4 characters that prefix the command texts (default 0000); --json, one "
+    "JSON object per result; --trace, every frame on standard error. See "
     "controller-cli --help.";
 
 const char* const kFooter =
-    "Replies and reply fields are printed with bytes 0x20-0x7E as they are (a\n"
-    "backslash as \\\\) and every other byte as \\xHH. A TEXT that starts with '-'\n"
+    "Replies and reply fields are printed with bytes 0x20-0x7E as they are (a "
+    "backslash as \\\\) and every other byte as \\xHH. A TEXT that starts with '-' "
     "goes after \"--\".\n"
     "\n"
     "Exit status:\n"
+<<<<<<< HEAD
     "  0   \"Command ok.\" (send: the reply printed; dido and poll also when\n"
     "      stopped by a signal; batch: every line)\n"
     "  1   \"Command error!\": no reply in time, a failed check or a reply of\n"
@@ -79,6 +81,18 @@ const char* const kFooter =
     "  74  standard output could not be written (dido and poll end first)\n"
     "  130 stopped by SIGINT, SIGTERM, SIGHUP or SIGQUIT, the link closed\n"
     "      (batch: before its last line; dido and poll end as above)\n"
+=======
+    "  0    \"Command ok.\" (send: the reply printed; dido and poll also when "
+    "stopped by SIGINT or SIGTERM; batch: every line)\n"
+    "  1    \"Command error!\": no reply in time, a failed check or a reply of "
+    "the wrong length\n"
+    "  2    \"Connect device error!\": the link was not opened (connect: the "
+    "controller did not answer at ID N)\n"
+    "  64   bad arguments, or a command text longer than one request takes (1493 "
+    "characters in crc framing, 1496 in xor framing); nothing is opened "
+    "or sent then (batch: any line that cannot be parsed)\n"
+    "  130  batch: stopped by SIGINT or SIGTERM before its last line\n"
+>>>>>>> cli-surface
     "A batch exits with the status of its first failed line.";
 
 const CLI::Validator DeviceIdCheck(

@@ -75,8 +75,8 @@ struct LineDispatcher {
     std::size_t commandsHeard = 0;
     bool verbose = false;
 
-    // Enough for every upgrade a test runs (1024 blocks of 64 bytes, each
-    // programmed and read back) at some 50 bytes a command.
+    // Enough for every upgrade a test runs (at most 1024 blocks, each
+    // programmed and read back); well under a megabyte of command texts.
     static constexpr std::size_t DefaultCommandLimit = 4096;
 
 private:

@@ -231,6 +231,10 @@ int main(int argc, char** argv)
             std::fputs(kFileFormat, stdout);
             return 0;
         } else if (opt == "--version") {
+            // Once the firmware version's option: a value after it is such
+            // a call, which must not end in a version and exit status 0.
+            if (i + 1 < argc && argv[i + 1][0] != '-')
+                Fail("--version takes no value; the firmware version is --firmware-version", argv[i + 1]);
             std::printf("controller-sim %s\n", ct::ProgramVersion());
             return 0;
         } else if (opt == "--tcp") {

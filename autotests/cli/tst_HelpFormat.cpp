@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 using ct::cli::WrapLines;
@@ -14,16 +16,19 @@ TEST(WrapLines, lineTooLong_brokenAtBlanksUnderItsSecondColumnOrIndentation)
         std::string text;
         std::string wrapped;
     } cases[] = {
-        {"fits", "  --id ID   the DeviceID\nnext", "  --id ID   the DeviceID\nnext"},
-        {"optionRow", "  --id ID   the four characters that prefix",
-         "  --id ID   the four\n            characters\n            that prefix"},
-        {"descriptionOnItsOwnLine", "      a description too long for one",
-         "      a description too\n      long for one"},
-        {"prose", "Runs one operation and prints its result", "Runs one operation and\nprints its result"},
-        {"wordLongerThanALine", "  x  0123456789012345678901234567 tail", "  x  0123456789012345678901234567\n     tail"},
+        {"fits", "  -h   help\nnext", "  -h   help\nnext"},
+        {"secondColumn", "  0    \"Command ok.\" (send: the reply printed; dido and poll)",
+         "  0    \"Command ok.\" (send: the reply\n       printed; dido and poll)"},
+        {"secondColumnTooFarRight", "  --outputs LIST                the outputs whose boxes",
+         "  --outputs LIST                the\n  outputs whose boxes"},
+        {"descriptionOnItsOwnLine", "      the same-card delay in units of 100 ms as typed",
+         "      the same-card delay in units of\n      100 ms as typed"},
+        {"prose", "Runs one operation of the controller tool and prints its result",
+         "Runs one operation of the controller\ntool and prints its result"},
+        {"wordLongerThanALine", "  x  " + std::string(40, 'w') + " tail", "  x  " + std::string(40, 'w') + "\n     tail"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(c.wrapped, WrapLines(c.text, 24)) << c.name;
+        EXPECT_EQ(c.wrapped, WrapLines(c.text, 40)) << c.name;
 }
 
 }  // namespace

@@ -492,7 +492,9 @@ INSTANTIATE_TEST_SUITE_P(
         ProcessRefusalCase{"listenHostNoIpv4", kController, {"--tcp", "300.0.0.1:47301"},
                            "bad --tcp, HOST must be a dotted IPv4 address such as 127.0.0.1: 300.0.0.1:47301"},
         ProcessRefusalCase{"listenPortTooLarge", kController, {"--tcp", "127.0.0.1:65536"},
-                           "bad --tcp, PORT must be a number 0 to 65535: 127.0.0.1:65536"}),
+                           "bad --tcp, PORT must be a number 0 to 65535: 127.0.0.1:65536"},
+        ProcessRefusalCase{"versionWithValue", kController, {"--version", "0521"},
+                           "--version takes no value; the firmware version is --firmware-version: 0521"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
