@@ -68,31 +68,18 @@ const char* const kFooter =
     "goes after \"--\".\n"
     "\n"
     "Exit status:\n"
-<<<<<<< HEAD
-    "  0   \"Command ok.\" (send: the reply printed; dido and poll also when\n"
-    "      stopped by a signal; batch: every line)\n"
-    "  1   \"Command error!\": no reply in time, a failed check or a reply of\n"
-    "      the wrong length (dido and poll: no cycle got a valid answer)\n"
-    "  2   \"Connect device error!\": the link was not opened (connect: the\n"
-    "      controller did not answer at ID N)\n"
-    "  64  bad arguments, or a command text longer than one request takes (1493\n"
-    "      characters in crc framing, 1496 in xor framing); nothing is opened\n"
-    "      or sent then (batch: any line that cannot be parsed)\n"
-    "  74  standard output could not be written (dido and poll end first)\n"
-    "  130 stopped by SIGINT, SIGTERM, SIGHUP or SIGQUIT, the link closed\n"
-    "      (batch: before its last line; dido and poll end as above)\n"
-=======
     "  0    \"Command ok.\" (send: the reply printed; dido and poll also when "
-    "stopped by SIGINT or SIGTERM; batch: every line)\n"
+    "stopped by a signal; batch: every line)\n"
     "  1    \"Command error!\": no reply in time, a failed check or a reply of "
-    "the wrong length\n"
+    "the wrong length (dido and poll: no cycle got a valid answer)\n"
     "  2    \"Connect device error!\": the link was not opened (connect: the "
     "controller did not answer at ID N)\n"
     "  64   bad arguments, or a command text longer than one request takes (1493 "
     "characters in crc framing, 1496 in xor framing); nothing is opened "
     "or sent then (batch: any line that cannot be parsed)\n"
-    "  130  batch: stopped by SIGINT or SIGTERM before its last line\n"
->>>>>>> cli-surface
+    "  74   standard output could not be written (dido and poll end first)\n"
+    "  130  stopped by SIGINT, SIGTERM, SIGHUP or SIGQUIT, the link closed "
+    "(batch: before its last line; dido and poll end as above)\n"
     "A batch exits with the status of its first failed line.";
 
 const CLI::Validator DeviceIdCheck(
