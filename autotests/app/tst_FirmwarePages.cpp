@@ -76,8 +76,8 @@ private:
     void ChooseFile(const QString& path)
     {
         QTimer::singleShot(0, this, [this, path] {
-            w_->dlgLoad->selectFile(path);
-            static_cast<QDialog*>(w_->dlgLoad)->accept();
+            w_->LoadDialog()->selectFile(path);
+            static_cast<QDialog*>(w_->LoadDialog())->accept();
         });
         w_->mnuFirmwareFileClick();
     }
@@ -90,7 +90,7 @@ void tst_FirmwarePages::init()
 {
     rig_ = std::make_unique<WindowRig>();
     w_ = rig_->window.get();
-    w_->dlgLoad->setOption(QFileDialog::DontUseNativeDialog);
+    w_->LoadDialog()->setOption(QFileDialog::DontUseNativeDialog);
     QVERIFY(rig_->Show());
 }
 
@@ -123,7 +123,7 @@ void tst_FirmwarePages::fileMenu_fileChosen_storedShownAndHeaderInMessage()
     QCOMPARE(rig_->Stored().firmwareFile, path);
 
     // Cancelled: nothing changes.
-    QTimer::singleShot(0, this, [this] { w_->dlgLoad->reject(); });
+    QTimer::singleShot(0, this, [this] { w_->LoadDialog()->reject(); });
     w_->pnMsg->setText(QStringLiteral("kept"));
     w_->mnuFirmwareFileClick();
     QCOMPARE(w_->FirmwareFile(), path);

@@ -58,6 +58,8 @@ private:
 
 int main(int argc, char* argv[])
 {
+    // Beside the toolkit's own start-up, for the window's creation to take.
+    ct::app::PrefetchSystemPortNames();
     ToolsApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
     // The desktop matches the window to its menu entry and icon by this name;
