@@ -11,9 +11,8 @@ namespace ct::cli {
 
 int RunBatch(const std::vector<BatchLine>& lines, bool keepGoing, Context& context)
 {
-    // A signal stops the running line the way it stops a continuous test,
-    // and the batch before its next line.
-    InstallStopHandlers();
+    // A stop request ends the running line the way it ends a continuous
+    // test or abandons a one-shot one, and the batch before its next line.
     int ok = 0;
     int failed = 0;
     int firstStatus = ExitOk;

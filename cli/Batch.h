@@ -6,7 +6,9 @@
 // '...' quotes literally, "..." quotes with \" and \\ as escapes, a
 // backslash outside quotes takes the next character as it is, and # at the
 // start of a word begins a comment to the end of the line. Blank and comment
-// lines are skipped. The whole list is parsed before anything is sent.
+// lines are skipped, and so is a UTF-8 byte-order mark at the start. The
+// whole list is parsed, and every command text measured against what one
+// request takes, before anything is sent.
 #pragma once
 
 #include "CommandLine.h"

@@ -94,7 +94,10 @@ std::optional<std::vector<std::string>> SplitWords(const std::string& line, std:
 ParsedBatch ParseBatch(const std::string& text, const std::string& deviceId)
 {
     ParsedBatch batch;
-    std::size_t from = 0;
+    // A UTF-8 byte-order mark, as some editors save one, is no part of the
+    // first line.
+    const char* const kByteOrderMark = "\xEF\xBB\xBF";
+    std::size_t from = text.rfind(kByteOrderMark, 0) == 0 ? 3 : 0;
     int number = 0;
     while (from < text.size()) {
         std::size_t end = text.find('\n', from);
@@ -122,6 +125,11 @@ ParsedBatch ParseBatch(const std::string& text, const std::string& deviceId)
             // Each report is one line, however the parser worded it.
             std::replace(error.begin(), error.end(), '\n', ' ');
             batch.errors.push_back({number, error});
+            continue;
+        }
+        // Refused here, not when the lines before it have run.
+        if (const auto refusal = TooLongRefusal(*invocation)) {
+            batch.errors.push_back({number, *refusal});
             continue;
         }
         batch.lines.push_back({number, std::move(*invocation)});

@@ -1,11 +1,14 @@
 #include "CommandLine.h"
 
+#include "HelpFormat.h"
 #include "Parser.h"
 
+#include "link/ProgramVersion.h"
 #include "modules/ModuleCommand.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 namespace ct::cli {
 
@@ -97,11 +100,6 @@ std::optional<Invocation> Parser::Take(std::string& error) const
         error = "--framing applies to send only";
         return std::nullopt;
     }
-    if (inv.command == Command::Send && text.size() > link::MaxCommandLength(inv.framing)) {
-        error = "command text of " + std::to_string(text.size()) + " characters is longer than the "
-                + std::to_string(link::MaxCommandLength(inv.framing)) + " the request takes";
-        return std::nullopt;
-    }
 
     switch (inv.command) {
     case Command::Dido:
@@ -119,6 +117,13 @@ std::optional<Invocation> Parser::Take(std::string& error) const
             inv.command = Command::ControllerIdBySerial;
         break;
     case Command::SetControllerId:
+        // The window's fields take no more; a longer text would go out as
+        // typed and set an ID or serial number that nobody can address.
+        if (serial.size() > 8 || newControllerId.size() > 4) {
+            error = serial.size() > 8 ? "SN '" + serial + "' is longer than a serial number's 8 characters"
+                                      : "NEWID '" + newControllerId + "' is longer than an ID's 4 characters";
+            return std::nullopt;
+        }
         inv.newId = newControllerId;
         break;
     case Command::G6Serial:
@@ -145,6 +150,8 @@ std::optional<Invocation> Parser::Take(std::string& error) const
         break;
     case Command::Upgrade:
         inv.file = firmwareFile;
+        if (upgradeModelOption->count() > 0)
+            inv.upgradeModel = upgradeModel;
         break;
     case Command::Batch:
         inv.file = batchFile;
@@ -157,30 +164,57 @@ std::optional<Invocation> Parser::Take(std::string& error) const
 
 namespace {
 
+// The options before a sub-command whose value is the next word.
+bool TakesValue(const std::string& word)
+{
+    static const char* const kValued[] = {"--net", "--com", "--settings", "--framing", "--id"};
+    return std::find(std::begin(kValued), std::end(kValued), word) != std::end(kValued);
+}
+
+// --version among the options before the sub-command. After it the word may
+// be an argument (set-model's --version VVVV), and a version printed in
+// place of the operation would tell a script that it succeeded.
+bool AsksForVersion(const std::vector<std::string>& args)
+{
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--version")
+            return true;
+        if (args[i].rfind("-", 0) != 0 || args[i] == "--")
+            return false;
+        if (TakesValue(args[i]))
+            ++i;
+    }
+    return false;
+}
+
 // The first word that should name a sub-command and names none, with the
 // group it was looked for in ("" at the top); nothing when every sub-command
 // word is known. The parser's own message for it ("A subcommand is
 // required") would not say which word is wrong.
 std::optional<std::string> UnknownSubCommand(const CLI::App& app, const std::vector<std::string>& words)
 {
-    static const char* const kValued[] = {"--net", "--com", "--settings", "--framing", "--id"};
     const CLI::App* group = &app;
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
         if (word == "--")
             return std::nullopt;
         if (word.rfind("-", 0) == 0) {
-            if (std::find(std::begin(kValued), std::end(kValued), word) != std::end(kValued))
+            if (TakesValue(word))
                 ++i;
             continue;
         }
         const CLI::App* sub = nullptr;
+        std::vector<std::string> names;
         for (const CLI::App* candidate : group->get_subcommands({})) {
             if (candidate->get_name() == word)
                 sub = candidate;
+            names.push_back(candidate->get_name());
         }
-        if (!sub)
-            return "unknown sub-command '" + word + "'" + (group == &app ? "" : " of " + group->get_name());
+        if (!sub) {
+            const std::optional<std::string> nearest = NearestName(word, names);
+            return "unknown sub-command '" + word + "'" + (group == &app ? "" : " of " + group->get_name())
+                   + (nearest ? "; did you mean " + *nearest + "?" : "");
+        }
         if (sub->get_subcommands({}).empty())
             return std::nullopt;
         group = sub;
@@ -188,7 +222,31 @@ std::optional<std::string> UnknownSubCommand(const CLI::App& app, const std::vec
     return std::nullopt;
 }
 
+// Why --net's address or port cannot be connected to; empty when both can.
+// The window's link reads the port as atol does (5001x is 5001): the command
+// line takes digits only.
+std::string NetAddressError(const std::string& ip, const std::string& port)
+{
+    if (!link::ParseNetIP(ip))
+        return "--net: '" + ip + "' is not a dotted IPv4 address such as 192.168.1.200 (no host names)";
+    const bool digits = std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!digits || !link::ParseNetPort(port))
+        return "--net: port '" + port + "' is not a number 1-65535";
+    return {};
+}
+
 }  // namespace
+
+bool WantsJson(const std::vector<std::string>& args)
+{
+    for (const std::string& arg : args) {
+        if (arg == "--")
+            return false;
+        if (arg == "--json")
+            return true;
+    }
+    return false;
+}
 
 // "1,3": the outputs whose boxes count as checked; "" none.
 bool ParseOutputs(const std::string& list, std::array<bool, 4>& checked)
@@ -212,7 +270,7 @@ bool ParseOutputs(const std::string& list, std::array<bool, 4>& checked)
 std::optional<std::uint16_t> ParseCardKinds(const std::string& list)
 {
     std::uint16_t kinds = 0;
-    if (list.empty())
+    if (list.empty() || SameNameAnyCase(list, "none"))
         return kinds;
     std::size_t from = 0;
     for (;;) {
@@ -245,6 +303,10 @@ std::string CardKindNames(std::uint16_t kinds)
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args)
 {
     ParsedCommandLine result;
+    if (AsksForVersion(args)) {
+        std::printf("controller-cli %s\n", ProgramVersion());
+        return result;
+    }
     Parser parser(Where::CommandLine, "0000");
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -258,6 +320,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args)
         }
         result.exitStatus = 64;
         result.error = UnknownSubCommand(parser.app, args).value_or(e.what()) + "\nRun with --help for the usage.";
+        return result;
+    }
+    if (parser.version) {
+        result.exitStatus = 64;
+        result.error = "--version goes before the sub-command";
         return result;
     }
     result.invocation = parser.Take(result.error);
@@ -282,14 +349,18 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args)
     } else if (!parser.net.empty()) {
         const auto colon = parser.net.rfind(':');
         if (colon == std::string::npos || colon == 0 || colon + 1 == parser.net.size()) {
+            result.error = "--net needs IP:PORT, e.g. 127.0.0.1:5001";
+        } else {
+            g.settings.LinkType = link::LinkTypeNet;
+            g.settings.NetIP = parser.net.substr(0, colon);
+            g.settings.NetPort = parser.net.substr(colon + 1);
+            result.error = NetAddressError(g.settings.NetIP, g.settings.NetPort);
+        }
+        if (!result.error.empty()) {
+            result.operation = result.invocation->name;
             result.invocation.reset();
             result.exitStatus = 64;
-            result.error = "--net needs IP:PORT, e.g. 127.0.0.1:5001";
-            return result;
         }
-        g.settings.LinkType = link::LinkTypeNet;
-        g.settings.NetIP = parser.net.substr(0, colon);
-        g.settings.NetPort = parser.net.substr(colon + 1);
     }
     return result;
 }

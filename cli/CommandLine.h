@@ -67,6 +67,8 @@ struct Invocation {
     std::optional<std::string> modelVersion;
     std::string file;  // upgrade: the firmware; batch: the list, "-" standard input
     int kind = 0;
+    // upgrade --model: the controller's model, which then is not read.
+    std::optional<std::string> upgradeModel;
     bool keepGoing = false;
 };
 
@@ -85,7 +87,13 @@ struct ParsedCommandLine {
     GlobalOptions globals;
     int exitStatus = 0;
     std::string error;
+    // The sub-command of an invocation refused after it was recognised.
+    std::string operation;
 };
+
+// Whether the arguments ask for JSON (--json before any "--"), read without
+// parsing them: a usage error is reported in JSON too.
+bool WantsJson(const std::vector<std::string>& args);
 
 // The program's arguments after its name. Help goes to standard output.
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
@@ -101,7 +109,8 @@ bool ParseOutputs(const std::string& list, std::array<bool, 4>& checked);
 
 // The card kinds by the names the command line gives the page's boxes: A
 // (UID(A)), ABlock, 7Byte, 15693, B (UID(B)), BG (GUID(B)). "A,BG" (any
-// case; a name given twice counts once) as CardKind bits; "" is none.
+// case; a name given twice counts once) as CardKind bits; "none" and "" are
+// none.
 // Nothing for an unknown or empty item.
 std::optional<std::uint16_t> ParseCardKinds(const std::string& list);
 // The names of the kinds whose bits are set, in the order of their bits.

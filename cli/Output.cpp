@@ -1,10 +1,13 @@
 #include "Output.h"
 
+#include "StopSignal.h"
+
 #include "link/FrameCodec.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
 #include <unistd.h>
 
@@ -41,9 +44,34 @@ void Output::Begin(const std::string& operation, int line)
         result_["line"] = line_;
 }
 
+int UsageError(const std::string& message, bool json, const std::string& operation,
+               const std::vector<std::string>& errors)
+{
+    if (json) {
+        JsonObject object;
+        object["operation"] = operation;
+        object["outcome"] = "usage-error";
+        object["error"] = message;
+        if (!errors.empty())
+            object["errors"] = errors;
+        WriteAll(STDOUT_FILENO, object.dump(-1, ' ', false, JsonObject::error_handler_t::replace) + "\n");
+    }
+    return UsageError(message);
+}
+
+void Output::WriteOut(const std::string& text)
+{
+    if (WriteAll(STDOUT_FILENO, text) || !outputError_.empty())
+        return;
+    outputError_ = std::strerror(errno);
+    // Nobody reads the results any more: a continuous test ends, a batch
+    // stops before its next line.
+    RequestStop();
+}
+
 void Output::Line(const std::string& text)
 {
-    WriteAll(STDOUT_FILENO, text + "\n");
+    WriteOut(text + "\n");
 }
 
 void Output::Write(const JsonObject& object)
@@ -51,9 +79,9 @@ void Output::Write(const JsonObject& object)
     // Texts are escaped to ASCII before they get here; a stray byte of
     // another text is replaced rather than thrown over.
     const std::string text = object.dump(-1, ' ', false, JsonObject::error_handler_t::replace);
-    // A stop signal that would end the program (one-shot sub-commands keep
-    // the default action) waits until the object is out whole: a long reply
-    // takes more than one write on a pipe.
+    // A signal whose default action would end the program (where no stop
+    // handler was installed) waits until the object is out whole: a long
+    // reply takes more than one write on a pipe.
     sigset_t stop;
     sigset_t before;
     sigemptyset(&stop);
@@ -61,12 +89,14 @@ void Output::Write(const JsonObject& object)
     sigaddset(&stop, SIGTERM);
     sigaddset(&stop, SIGHUP);
     sigprocmask(SIG_BLOCK, &stop, &before);
-    WriteAll(STDOUT_FILENO, text + "\n");
+    WriteOut(text + "\n");
     sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
 void Output::Field(const char* key, const std::string& bytes, FieldStyle style)
 {
+    if (json_ ? style == FieldStyle::PlainOnly : style == FieldStyle::JsonOnly)
+        return;
     // No control byte from the line reaches the terminal or the reader.
     const std::string text = link::EscapeBytes(bytes);
     if (json_)
@@ -77,13 +107,15 @@ void Output::Field(const char* key, const std::string& bytes, FieldStyle style)
 
 void Output::Field(const char* key, long long number, FieldStyle style)
 {
+    if (json_ ? style == FieldStyle::PlainOnly : style == FieldStyle::JsonOnly)
+        return;
     if (json_)
         result_[key] = number;
     else
         Line(style == FieldStyle::KeyValue ? std::string(key) + "=" + std::to_string(number) : std::to_string(number));
 }
 
-void Output::Item(const char* counter, const char* key, const std::string& bytes)
+void Output::Item(const char* counter, const char* key, const std::string& bytes, const JsonFields& more)
 {
     ++items_;
     const std::string text = link::EscapeBytes(bytes);
@@ -97,6 +129,8 @@ void Output::Item(const char* counter, const char* key, const std::string& bytes
         item["line"] = line_;
     item[counter] = items_;
     item[key] = text;
+    for (const auto& [name, value] : more)
+        item[name] = link::EscapeBytes(value);
     Write(item);
 }
 

@@ -8,7 +8,8 @@
 // signal stops a continuous operation. A continuous operation writes one
 // object per cycle or record as it comes and its result object at the end.
 // Every object names its "operation"; a result object also has its
-// "outcome" ("ok", "command-error", "connect-error", "refused") and, inside a
+// "outcome" ("ok", "command-error", "connect-error", "refused", "stopped",
+// "usage-error") and, inside a
 // batch, every object has the batch "line". Values are the plain output's
 // texts (bytes escaped as send prints them) or numbers; keys come in the
 // order of the plain output.
@@ -20,6 +21,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace ct::cli {
 
@@ -33,10 +36,19 @@ inline constexpr int ExitUsage = 64;
 // A batch stopped by SIGINT or SIGTERM before its last line.
 inline constexpr int ExitStopped = 130;
 
+// A stop on standard output that could not be written (a closed pipe, a
+// full disk): the results are lost, whatever the operation's outcome.
+inline constexpr int ExitOutputError = 74;
+
 enum class FieldStyle {
-    Value,     // the plain line is the value alone
-    KeyValue,  // the plain line is "key=value"
+    Value,      // the plain line is the value alone
+    KeyValue,   // the plain line is "key=value"
+    PlainOnly,  // a plain line of the value alone, no JSON field
+    JsonOnly,   // a JSON field, no plain line
 };
+
+// Further fields of a JSON item, in order.
+using JsonFields = std::vector<std::pair<const char*, std::string>>;
 
 class Output {
 public:
@@ -52,8 +64,8 @@ public:
     void Field(const char* key, long long number, FieldStyle style = FieldStyle::KeyValue);
 
     // One cycle's or record's value of a continuous operation, numbered from
-    // 1 under `counter` in JSON.
-    void Item(const char* counter, const char* key, const std::string& bytes);
+    // 1 under `counter` in JSON, where `more` follows it.
+    void Item(const char* counter, const char* key, const std::string& bytes, const JsonFields& more = {});
 
     // Ends the result: the closing message on standard error ("Command
     // ok." ..., inside a batch after "line N: "), the result object in
@@ -72,11 +84,16 @@ public:
     int itemsShown() const { return items_; }
     // A plain line of text as it stands.
     void Line(const std::string& text);
+    // The system's reason once a write to standard output failed (the first
+    // failure also requests a stop); empty while all went out.
+    const std::string& outputError() const { return outputError_; }
 
 private:
     void Write(const JsonObject& object);
+    void WriteOut(const std::string& text);
 
     bool json_;
+    std::string outputError_;
     int line_ = 0;
     int items_ = 0;
     JsonObject result_ = JsonObject::object();
@@ -88,5 +105,10 @@ bool WriteAll(int fd, const std::string& text);
 
 // "controller-cli: message" on standard error; returns ExitUsage.
 int UsageError(const std::string& message);
+// The same, with JSON also one object on standard output: the operation (""
+// when none was recognised), outcome "usage-error", the message and, when
+// given, the errors it sums up.
+int UsageError(const std::string& message, bool json, const std::string& operation,
+               const std::vector<std::string>& errors = {});
 
 }  // namespace ct::cli

@@ -3,7 +3,10 @@
 #include "link/ControllerInterface.h"
 #include "modules/ModuleCommand.h"
 
+#include "HelpFormat.h"
+
 #include <climits>
+#include <memory>
 
 namespace ct::cli {
 
@@ -30,12 +33,12 @@ const char* const kDescription =
     "  g6 id SN                            the module's ID digit\n"
     "  g6 set-id SN NEWID\n"
     "  g6 card-type ID                     types=..., delay=..., green=...\n"
-    "  g6 set-card-type ID [--types LIST] [--delay N] [--green] [--reset]\n"
+    "  g6 set-card-type ID --types LIST|none [--delay N] [--green] [--reset]\n"
     "                                      the settings the module answers with\n"
     "  g4 serial TYPE ID                   the G4 module's serial number\n"
     "  g4 set-id TYPE SN NEWID\n"
     "  set-model NAME [--version VVVV]\n"
-    "  upgrade FILE --kind N               blocks=N once programmed and verified\n"
+    "  upgrade FILE --kind N [--model NAME] blocks=N once programmed and verified\n"
     "  ports                               this machine's serial ports (no link)\n"
     "  batch FILE|- [--keep-going]         one sub-command a line, over one link\n"
     "\n"
@@ -65,15 +68,17 @@ const char* const kFooter =
     "\n"
     "Exit status:\n"
     "  0   \"Command ok.\" (send: the reply printed; dido and poll also when\n"
-    "      stopped by SIGINT or SIGTERM; batch: every line)\n"
+    "      stopped by a signal; batch: every line)\n"
     "  1   \"Command error!\": no reply in time, a failed check or a reply of\n"
-    "      the wrong length\n"
+    "      the wrong length (dido and poll: no cycle got a valid answer)\n"
     "  2   \"Connect device error!\": the link was not opened (connect: the\n"
     "      controller did not answer at ID N)\n"
     "  64  bad arguments, or a command text longer than one request takes (1493\n"
     "      characters in crc framing, 1496 in xor framing); nothing is opened\n"
     "      or sent then (batch: any line that cannot be parsed)\n"
-    "  130 batch: stopped by SIGINT or SIGTERM before its last line\n"
+    "  74  standard output could not be written (dido and poll end first)\n"
+    "  130 stopped by SIGINT, SIGTERM, SIGHUP or SIGQUIT, the link closed\n"
+    "      (batch: before its last line; dido and poll end as above)\n"
     "A batch exits with the status of its first failed line.";
 
 const CLI::Validator DeviceIdCheck(
@@ -99,7 +104,7 @@ const CLI::Validator CardKindsCheck(
     [](std::string& list) -> std::string {
         return ParseCardKinds(list) ? std::string()
                                          : "give card kinds A, ABlock, 7Byte, 15693, B, BG separated by commas, "
-                                           "e.g. A,BG";
+                                           "e.g. A,BG, or none";
     },
     "A,ABlock,7Byte,15693,B,BG");
 
@@ -117,6 +122,8 @@ const CLI::Validator ModuleTypeCheck(
 
 Parser::Parser(Where where, const std::string& defaultId) : app(kDescription, "controller-cli"), deviceId(defaultId)
 {
+    // Before the sub-commands are added: they take the formatter with them.
+    app.formatter(std::make_shared<WrappingFormatter>(HelpWidth()));
     app.footer(kFooter);
     app.require_subcommand(1);
     // The global options may also follow the sub-command.
@@ -137,15 +144,18 @@ Parser::Parser(Where where, const std::string& defaultId) : app(kDescription, "c
             ->needs(comOption);
         app.add_flag("--json", globals.json,
                      "print one JSON object per result on standard output (same exit status)");
+        // Answered before the parser runs (ParseCommandLine); here for the help
+        // and to refuse it after the sub-command.
+        app.add_flag("--version", version, "print the program's version and exit");
         app.add_flag("--trace", globals.trace,
                      "write every frame sent and received on standard error, with the milliseconds since the "
                      "start; time-outs and failed checks on lines of their own");
     }
-    framingOption =
-        app.add_option("--framing", framingName,
-                       "send only: crc (default; every controller command), xor or xor-etx (the boot loaders)")
-            ->type_name("MODE")
-            ->check(CLI::IsMember({"crc", "xor", "xor-etx"}));
+    // send's option, also taken before the sub-command as it always was;
+    // only send's help shows it.
+    framingOption = app.add_option("--framing", framingName)
+                        ->group("")
+                        ->check(CLI::IsMember({"crc", "xor", "xor-etx"}));
     app.add_option("--id", deviceId,
                    "the DeviceID: exactly the 4 characters that prefix the command texts (default 0000, "
                    "as the window before Connect); not used by send, connect, controller-id --by-sn and "
@@ -184,6 +194,11 @@ void Parser::AddSubCommands()
 {
 
     send = app.add_subcommand("send", "send TEXT as one request and print the reply frame");
+    sendFramingOption =
+        send->add_option("--framing", framingName,
+                         "crc (default; every controller command), xor or xor-etx (the boot loaders)")
+            ->type_name("MODE")
+            ->check(CLI::IsMember({"crc", "xor", "xor-etx"}));
     send->add_option("TEXT", text,
                      "the whole command text, e.g. 0001AS: the controller's ID, a command code and its "
                      "parameters; the reply is printed from its start byte through CR")
@@ -253,9 +268,11 @@ void Parser::AddSubCommands()
     setControllerId = app.add_subcommand(
         "set-controller-id", "give the controller with serial number SN the ID NEWID (\"0000AV\" + SN + NEWID); "
                              "later commands must address it with --id NEWID");
-    setControllerId->add_option("SN", serial, "the controller's serial number, sent as typed, e.g. 16030001")
+    setControllerId->add_option("SN", serial, "the controller's serial number, at most 8 characters, sent as typed, "
+                                              "e.g. 16030001")
         ->required();
-    setControllerId->add_option("NEWID", newControllerId, "the new ID, sent as typed (12 goes out as 12, not 0012)")
+    setControllerId->add_option("NEWID", newControllerId, "the new ID, at most 4 characters, sent as typed (12 goes "
+                                                          "out as 12, not 0012)")
         ->required();
 
 
@@ -289,8 +306,9 @@ void Parser::AddSubCommands()
     g6SetCardType
         ->add_option("--types", cardKinds,
                      "the card kinds the module accepts, separated by commas: A (UID(A)), ABlock (Block), 7Byte "
-                     "(7 Byte), 15693 (ISO15693), B (UID(B)), BG (GUID(B)); default none")
+                     "(7 Byte), 15693 (ISO15693), B (UID(B)), BG (GUID(B)); required: none turns every kind off")
         ->type_name("LIST")
+        ->required()
         ->check(CardKindsCheck);
     g6SetCardType->add_option(
         "--delay", delayText,
@@ -345,6 +363,14 @@ void Parser::AddSubCommands()
         "(\"no boot loader for kind N\") exit with 1 and nothing sent after \"DB\"");
     upgrade->add_option("FILE", firmwareFile, "the firmware file: a 16-byte header naming the model, then the image")
         ->required();
+    upgradeModelOption =
+        upgrade
+            ->add_option("--model", upgradeModel,
+                         "the controller's model, e.g. KX410NT4-SG4, for the model check instead of reading it with "
+                         "\"DB\" (nothing is sent before the upgrade): for a controller left in its boot loader, "
+                         "which answers no \"DB\"; without it and without an answer kinds 3 and 6 go on, the "
+                         "others stop")
+            ->type_name("NAME");
     upgrade
         ->add_option("--kind", upgradeKind,
                      "the controller kind, 0-7: 3 and 6 the 512-byte loader, 1, 2 and 5 the 256-byte loader, "

@@ -1,17 +1,14 @@
 #include "SubCommands.h"
 
 #include "Ports.h"
+#include "Session.h"
 #include "StopSignal.h"
 #include "UpgradeProgress.h"
 
 #include "firmware/FirmwareImage.h"
 #include "firmware/ModelName.h"
 #include "firmware/Upgrade.h"
-#include "link/Clock.h"
 #include "link/ControllerInterface.h"
-#include "link/EventPump.h"
-#include "link/OperationFrame.h"
-#include "link/NativeTransportFactory.h"
 #include "modules/ControllerId.h"
 #include "modules/G4Module.h"
 #include "modules/ModuleCommand.h"
@@ -30,47 +27,14 @@ namespace {
 
 using tests::Outcome;
 
-class CliStatusView final : public link::IStatusView {
-public:
-    explicit CliStatusView(const link::LinkSettings& settings) : settings_(settings) {}
-
-    void SetBusyCursor(bool) override {}
-    void SetWindowEnabled(bool) override {}
-    void SetBusyTimerRunning(bool) override {}
-    void SetLamp(link::Lamp) override {}
-    void ShowStatus(link::StatusMessage message) override { last_ = message; }
-    link::LinkSettings ActiveLinkSettings() override { return settings_; }
-
-    link::StatusMessage LastMessage() const { return last_; }
-
-private:
-    link::LinkSettings settings_;
-    link::StatusMessage last_ = link::StatusMessage::Connecting;
-};
-
-// Everything the operation frame runs on, for one operation.
-struct Session {
-    explicit Session(const Context& context)
-        : view(context.settings), device(factory, clock, pump), frame(device, view, beeper, pump)
-    {
-        device.SetTrace(context.trace);
-    }
-
-    link::SteadyClock clock;
-    link::NoEventPump pump;
-    link::NativeTransportFactory factory;
-    link::SilentBeeper beeper;
-    CliStatusView view;
-    link::Link device;
-    link::OperationFrame frame;
-};
-
 class NoTitleView final : public tests::ITitleView {
 public:
     void ShowTitle(tests::Title) override {}
 };
 
-// The continuous tests' stop: a cycle count reached or a signal seen.
+// The continuous tests' stop: a cycle count reached or a stop requested. It
+// also counts the cycles that got a valid answer: a script must not take a
+// test that never heard the controller for a success.
 class CycleLimit {
 public:
     explicit CycleLimit(int cycles) : cycles_(cycles) {}
@@ -81,57 +45,95 @@ public:
         if (StopRequested() || (cycles_ > 0 && done_ >= cycles_))
             state.TestRunning = false;
     }
-    int done() const { return done_; }
+    void Answered() { ++answered_; }
+
+    // The summary and the outcome: an error when no cycle was answered.
+    int Finish(Output& out, tests::Outcome outcome, const std::string& name) const
+    {
+        if (outcome != tests::Outcome::CommandOk)
+            return out.Finish(outcome);
+        out.Field("cycles", done_, FieldStyle::JsonOnly);
+        out.Field("answered", answered_, FieldStyle::JsonOnly);
+        if (!out.json())
+            std::fprintf(stderr, "%s: %d cycles, %d answered\n", name.c_str(), done_, answered_);
+        return out.Finish(answered_ > 0 ? outcome : tests::Outcome::CommandError);
+    }
 
 private:
     int cycles_;
     int done_ = 0;
+    int answered_ = 0;
 };
 
 class CliDidoView final : public tests::IDidoView {
 public:
     CliDidoView(Output& out, const std::array<bool, 4>& outputsChecked, int cycles)
-        : out_(out), outputs_(outputsChecked), limit_(cycles)
+        : out_(out), outputs_(outputsChecked), limit(cycles)
     {
     }
 
     void ShowTitle(tests::Title) override {}
     void EnterTest() override {}
     void LeaveTest() override {}
-    void CycleDone(tests::TestState& state) override { limit_.CycleDone(state); }
+    void CycleDone(tests::TestState& state) override { limit.CycleDone(state); }
     bool OutputChecked(int output) override { return outputs_[static_cast<std::size_t>(output)]; }
-    void ShowInputs(const std::string& states) override { out_.Item("cycle", "inputs", states); }
+    void ShowInputs(const std::string& states) override
+    {
+        limit.Answered();
+        out_.Item("cycle", "inputs", states);
+    }
     void ResetInputsAndOutputs() override {}
-
-    int cycles() const { return limit_.done(); }
 
 private:
     Output& out_;
     std::array<bool, 4> outputs_;
-    CycleLimit limit_;
+
+public:
+    CycleLimit limit;
 };
+
+// The record's fields by their positions in a 59-byte poll reply, named for
+// JSON: the tag, its date and time, code and value, as the panel shows them.
+JsonFields PollRecordFields(const std::string& reply)
+{
+    const struct {
+        const char* key;
+        int position;
+        int length;
+    } kFields[] = {{"tag", 30, 1},    {"year", 31, 4},   {"month", 35, 2}, {"day", 37, 2},   {"hour", 39, 2},
+                   {"minute", 41, 2}, {"second", 43, 2}, {"code", 45, 4},  {"value", 49, 5}};
+    JsonFields fields;
+    for (const auto& f : kFields)
+        fields.emplace_back(f.key, link::ReplyField(reply, f.position, f.length));
+    return fields;
+}
 
 class CliPollingView final : public tests::IPollingView {
 public:
-    CliPollingView(Output& out, int cycles) : out_(out), limit_(cycles) {}
+    CliPollingView(Output& out, const link::Link& device, int cycles) : out_(out), device_(device), limit(cycles) {}
 
     void ShowTitle(tests::Title) override {}
     void EnterTest() override {}
     void LeaveTest() override {}
-    void CycleDone(tests::TestState& state) override { limit_.CycleDone(state); }
-    void ShowPollDate(const std::string&) override {}
-    void ShowPollRecord(const std::string& text) override { out_.Item("record", "text", text); }
-
-    int cycles() const { return limit_.done(); }
+    void CycleDone(tests::TestState& state) override { limit.CycleDone(state); }
+    void ShowPollDate(const std::string&) override { limit.Answered(); }
+    // The record's reply is still the link's last one here.
+    void ShowPollRecord(const std::string& text) override
+    {
+        out_.Item("record", "text", text, PollRecordFields(device_.ReplyText()));
+    }
 
 private:
     Output& out_;
-    CycleLimit limit_;
+    const link::Link& device_;
+
+public:
+    CycleLimit limit;
 };
 
 class CliConnectView final : public tests::IConnectView {
 public:
-    explicit CliConnectView(int at)
+    CliConnectView(int at, const link::Link& device) : device_(device)
     {
         char caption[16];
         std::snprintf(caption, sizeof caption, "%04d", at);
@@ -148,15 +150,26 @@ public:
     }
     void SetIdPosition(int) override {}
     void SaveLinkSettings() override {}
-    void ShowVersion(const std::string& text) override { version = text; }
+    // The "DB" reply is the link's last one here: its fields for scripts.
+    void ShowVersion(const std::string& text) override
+    {
+        version = text;
+        const std::string& reply = device_.ReplyText();
+        model = link::ReplyField(reply, 8, 12);
+        model.erase(model.find_last_not_of(' ') + 1);
+        versionNumber = link::ReplyField(reply, 20, 4);
+    }
     void ShowSerial(const std::string& text) override { serial = text; }
 
     // The panels are emptied once the controller answered the connect.
     bool answered = false;
     std::string version;
     std::string serial;
+    std::string model;
+    std::string versionNumber;
 
 private:
+    const link::Link& device_;
     std::string caption_;
 };
 
@@ -200,16 +213,6 @@ private:
     Output& out_;
 };
 
-// The closing of an operation whose command text may have been refused for
-// its length before anything was opened.
-int Report(Output& out, Outcome outcome, const std::string& commandText = {})
-{
-    if (outcome != Outcome::TooLong)
-        return out.Finish(outcome);
-    return out.Refuse("command text of " + std::to_string(commandText.size()) + " characters is longer than the "
-                      + std::to_string(link::MaxCommandLength(link::Framing::Crc)) + " one request takes");
-}
-
 Outcome FromStatus(link::StatusMessage message)
 {
     switch (message) {
@@ -228,8 +231,10 @@ int RunSend(const Invocation& inv, Context& ctx)
 {
     Session s(ctx);
     s.device.Settings = ctx.settings;
-    if (!s.device.OpenLink())
+    if (!s.device.OpenLink()) {
+        ReportOpenError(s.device.LastOpenError());
         return ctx.out.FinishStatus(ExitConnectError);
+    }
     const bool ok = s.device.Transact(inv.framing, inv.text);
     s.device.CloseLink();
     if (!ok)
@@ -242,11 +247,16 @@ int RunConnect(const Invocation& inv, Context& ctx)
 {
     Session s(ctx);
     tests::ControllerIdentity identity;
-    CliConnectView view(inv.at);
+    CliConnectView view(inv.at, s.device);
     tests::RunConnect(s.frame, identity, view);
     if (view.answered) {
-        ctx.out.Field("version", view.version);
-        ctx.out.Field("serial", view.serial);
+        // The panels as lines; for scripts the values alone.
+        ctx.out.Field("version", view.version, FieldStyle::PlainOnly);
+        ctx.out.Field("serial", view.serial, FieldStyle::PlainOnly);
+        ctx.out.Field("id", identity.DeviceID, FieldStyle::JsonOnly);
+        ctx.out.Field("serial", identity.DeviceSN, FieldStyle::JsonOnly);
+        ctx.out.Field("model", view.model, FieldStyle::JsonOnly);
+        ctx.out.Field("version", view.versionNumber, FieldStyle::JsonOnly);
     }
     return ctx.out.Finish(FromStatus(s.view.LastMessage()));
 }
@@ -277,32 +287,26 @@ int RunSimple(const Invocation& inv, Context& ctx)
     }
 }
 
-// Runs until its cycle count or SIGINT/SIGTERM; then "JD" as the window's
+// Runs until its cycle count or a stop request; then "JD" as the window's
 // stop sends it.
 int RunDido(const Invocation& inv, Context& ctx)
 {
-    InstallStopHandlers();
-    Session s(ctx);
+    Session s(ctx, Run::Continuous);
     tests::TestState state;
     CliDidoView view(ctx.out, inv.outputs, inv.cycles);
     const Outcome outcome = tests::ClickDidoTest(s.frame, state, inv.deviceId, view);
-    if (ctx.out.json())
-        ctx.out.Field("cycles", view.cycles());
-    return ctx.out.Finish(outcome);
+    return view.limit.Finish(ctx.out, outcome, inv.name);
 }
 
 int RunPoll(const Invocation& inv, Context& ctx)
 {
-    InstallStopHandlers();
-    Session s(ctx);
+    Session s(ctx, Run::Continuous);
     tests::TestState state;
-    CliPollingView view(ctx.out, inv.cycles);
+    CliPollingView view(ctx.out, s.device, inv.cycles);
     const Outcome outcome = tests::ClickPollingTest(s.frame, state, inv.deviceId, view);
-    if (ctx.out.json()) {
-        ctx.out.Field("cycles", view.cycles());
-        ctx.out.Field("records", ctx.out.itemsShown());
-    }
-    return ctx.out.Finish(outcome);
+    if (outcome == Outcome::CommandOk)
+        ctx.out.Field("records", ctx.out.itemsShown(), FieldStyle::JsonOnly);
+    return view.limit.Finish(ctx.out, outcome, inv.name);
 }
 
 int RunSetSpeed(const Invocation& inv, Context& ctx)
@@ -322,26 +326,22 @@ int RunConsole(const Invocation& inv, Context& ctx)
     Session s(ctx);
     const auto show = [&ctx](const std::string& reply) { ctx.out.Field("reply", reply); };
     if (inv.command == Command::ControllerCommand)
-        return Report(ctx.out, tests::RunControllerCommand(s.frame, inv.deviceId, inv.text, show),
-                      inv.deviceId + inv.text);
-    return Report(ctx.out,
-                  tests::RunConsoleModuleCommand(s.frame, inv.deviceId, inv.typeIndex, inv.moduleId, inv.text, show),
-                  modules::WrapModuleCommand(inv.deviceId, inv.typeIndex, inv.moduleId, inv.text));
+        return ctx.out.Finish(tests::RunControllerCommand(s.frame, inv.deviceId, inv.text, show));
+    return ctx.out.Finish(
+        tests::RunConsoleModuleCommand(s.frame, inv.deviceId, inv.typeIndex, inv.moduleId, inv.text, show));
 }
 
 int RunControllerIdCommand(const Invocation& inv, Context& ctx)
 {
     Session s(ctx);
     CliControllerIdView view(ctx.out);
-    const std::string bySerial = std::string(link::cmd::AnyControllerId) + link::cmd::IdBySerial + inv.serial;
     switch (inv.command) {
     case Command::ControllerIdBySerial:
-        return Report(ctx.out, modules::RunGetControllerId(s.frame, std::string(), true, inv.serial, view), bySerial);
+        return ctx.out.Finish(modules::RunGetControllerId(s.frame, std::string(), true, inv.serial, view));
     case Command::SetControllerId:
-        return Report(ctx.out, modules::RunSetControllerIdBySerial(s.frame, inv.serial, inv.newId),
-                      bySerial + inv.newId);
+        return ctx.out.Finish(modules::RunSetControllerIdBySerial(s.frame, inv.serial, inv.newId));
     default:
-        return Report(ctx.out, modules::RunGetControllerId(s.frame, inv.deviceId, false, std::string(), view));
+        return ctx.out.Finish(modules::RunGetControllerId(s.frame, inv.deviceId, false, std::string(), view));
     }
 }
 
@@ -352,20 +352,16 @@ int RunG6(const Invocation& inv, Context& ctx)
     const std::string& id = inv.deviceId;
     switch (inv.command) {
     case Command::G6Serial:
-        return Report(ctx.out, modules::RunG6ReadSerial(s.frame, id, std::stoi(inv.moduleId), view));
+        return ctx.out.Finish(modules::RunG6ReadSerial(s.frame, id, std::stoi(inv.moduleId), view));
     case Command::G6Id:
-        return Report(ctx.out, modules::RunG6ReadId(s.frame, id, inv.serial, view),
-                      id + link::cmd::G6ReadIdBySerial + inv.serial);
-    case Command::G6SetId: {
-        const unsigned newId = static_cast<unsigned>(std::stoi(inv.newId));
-        return Report(ctx.out, modules::RunG6SetId(s.frame, id, inv.serial, static_cast<int>(newId), view),
-                      id + link::cmd::G6SetIdBySerial + inv.serial + inv.serial + modules::Hex4(newId) + "0000");
-    }
+        return ctx.out.Finish(modules::RunG6ReadId(s.frame, id, inv.serial, view));
+    case Command::G6SetId:
+        return ctx.out.Finish(modules::RunG6SetId(s.frame, id, inv.serial, std::stoi(inv.newId), view));
     case Command::G6CardType:
-        return Report(ctx.out, modules::RunG6GetCardType(s.frame, id, std::stoi(inv.moduleId), view));
+        return ctx.out.Finish(modules::RunG6GetCardType(s.frame, id, std::stoi(inv.moduleId), view));
     default:
-        return Report(ctx.out, modules::RunG6SetCardType(s.frame, id, std::stoi(inv.moduleId),
-                                                         modules::WordsToWrite(inv.cardChoice), view));
+        return ctx.out.Finish(modules::RunG6SetCardType(s.frame, id, std::stoi(inv.moduleId),
+                                                        modules::WordsToWrite(inv.cardChoice), view));
     }
 }
 
@@ -374,52 +370,75 @@ int RunG4(const Invocation& inv, Context& ctx)
     Session s(ctx);
     CliG4View view(ctx.out);
     if (inv.command == Command::G4Serial)
-        return Report(ctx.out, modules::RunG4ReadSerial(s.frame, inv.deviceId, inv.typeIndex, inv.moduleId, view));
-    const int newId = std::stoi(inv.newId);
-    return Report(ctx.out, modules::RunG4SetId(s.frame, inv.deviceId, inv.typeIndex, inv.serial, newId, view),
-                  modules::WrapModuleCommand(inv.deviceId, inv.typeIndex, std::string(),
-                                             link::cmd::G4SetId + inv.serial + std::to_string(newId)));
+        return ctx.out.Finish(modules::RunG4ReadSerial(s.frame, inv.deviceId, inv.typeIndex, inv.moduleId, view));
+    return ctx.out.Finish(
+        modules::RunG4SetId(s.frame, inv.deviceId, inv.typeIndex, inv.serial, std::stoi(inv.newId), view));
 }
 
 int RunSetModel(const Invocation& inv, Context& ctx)
 {
     Session s(ctx);
     NoTitleView titles;
-    return Report(ctx.out,
-                  firmware::RunSetModelName(s.frame, titles, inv.deviceId, inv.modelName, inv.modelVersion),
-                  inv.deviceId + link::cmd::SetModelName + firmware::ModelNameField(inv.modelName)
-                      + (inv.modelVersion ? firmware::TrimControls(*inv.modelVersion) : std::string()));
+    return ctx.out.Finish(
+        firmware::RunSetModelName(s.frame, titles, inv.deviceId, inv.modelName, inv.modelVersion));
 }
 
-// First a short exchange of its own reads the model and version ("DB") for
-// the model check; a file that cannot be read, a model the file was not
-// built for or a kind without a loader then end it with nothing more sent.
+// The loaders whose model check compares the file with the controller's
+// model (1, 2, 5 and 4); those of kinds 3 and 6 look at the file alone.
+bool ModelCheckReadsModel(int kind)
+{
+    return kind == 1 || kind == 2 || kind == 4 || kind == 5;
+}
+
+// The version panel as Connect fills it, for the model check: from --model,
+// or read with "DB". Nothing, with the ending given, when the upgrade cannot
+// go on.
+std::optional<std::string> UpgradeModel(const Invocation& inv, Context& ctx, int& ending)
+{
+    if (inv.upgradeModel)
+        return firmware::ModelNameField(*inv.upgradeModel);
+    Session s(ctx);
+    s.device.Settings = ctx.settings;
+    if (!s.device.OpenLink()) {
+        ReportOpenError(s.device.LastOpenError());
+        ending = ctx.out.Finish(Outcome::ConnectError);
+        return std::nullopt;
+    }
+    const bool described = s.device.TransactCrc(inv.deviceId + link::cmd::Describe)
+                           && s.device.ReplyLength() == link::cmd::DescribeReplyLength;
+    std::string panel;
+    if (described) {
+        const std::string& reply = s.device.ReplyText();
+        panel = link::ReplyField(reply, 8, 12) + "  " + link::ReplyField(reply, 20, 4);
+    }
+    s.device.CloseLink();
+    if (described || !ModelCheckReadsModel(inv.kind))
+        return panel;
+    // A controller left in its boot loader by a failed upgrade answers no
+    // "DB", and only a new upgrade brings it back.
+    std::fputs("controller-cli: no model read: no valid reply to \"DB\" (a controller left in its boot loader "
+               "gives none); to upgrade it anyway, give its model: upgrade FILE --kind N --model NAME\n",
+               stderr);
+    ending = ctx.out.Finish(Outcome::CommandError);
+    return std::nullopt;
+}
+
+// First the model for the check: --model, or a short exchange of its own
+// ("DB"); a file that cannot be read, a model the file was not built for or a
+// kind without a loader then end it with nothing more sent.
 int RunUpgrade(const Invocation& inv, Context& ctx)
 {
-    // The version panel as Connect fills it: the model check compares the
-    // file's header with it.
-    std::string versionPanel;
-    {
-        Session s(ctx);
-        s.device.Settings = ctx.settings;
-        if (!s.device.OpenLink())
-            return ctx.out.Finish(Outcome::ConnectError);
-        const bool described = s.device.TransactCrc(inv.deviceId + link::cmd::Describe)
-                               && s.device.ReplyLength() == link::cmd::DescribeReplyLength;
-        if (described) {
-            const std::string& reply = s.device.ReplyText();
-            versionPanel = link::ReplyField(reply, 8, 12) + "  " + link::ReplyField(reply, 20, 4);
-        }
-        s.device.CloseLink();
-        if (!described) {
-            std::fputs("no model read: no valid reply to \"DB\"\n", stderr);
-            return ctx.out.Finish(Outcome::CommandError);
-        }
-    }
+    int ending = ExitOk;
+    const std::optional<std::string> versionPanel = UpgradeModel(inv, ctx, ending);
+    if (!versionPanel)
+        return ending;
 
     firmware::FirmwareImage image;
-    switch (firmware::LoadFirmwareImage(inv.file, inv.kind, versionPanel, image)) {
+    switch (firmware::LoadFirmwareImage(inv.file, inv.kind, *versionPanel, image)) {
     case firmware::LoadResult::CannotOpen:
+        return ctx.out.End(ExitCommandError, "command-error", "Load firmware file error!");
+    case firmware::LoadResult::NoImage:
+        std::fputs("no image after the file's 16-byte header\n", stderr);
         return ctx.out.End(ExitCommandError, "command-error", "Load firmware file error!");
     case firmware::LoadResult::ModelMismatch:
         return ctx.out.End(ExitCommandError, "command-error", "Firmware file format model error!");
@@ -432,20 +451,26 @@ int RunUpgrade(const Invocation& inv, Context& ctx)
         return ctx.out.Finish(Outcome::CommandError);
     }
 
-    Session s(ctx);
     UpgradeProgress view(StandardErrorIsTerminal());
-    const Outcome outcome = firmware::RunFirmwareUpgrade(s.frame, inv.kind, inv.deviceId, image, view);
+    Outcome outcome = Outcome::CommandError;
+    try {
+        Session s(ctx);
+        outcome = firmware::RunFirmwareUpgrade(s.frame, inv.kind, inv.deviceId, image, view);
+    } catch (const OperationStopped&) {
+        // The session and its link are closed by now.
+        view.Finish();
+        return ctx.out.End(ExitStopped, "stopped",
+                           std::string("stopped by ") + StopCause() + " " + view.Position()
+                               + "; the controller may wait in its boot loader: run the upgrade again");
+    }
     view.Finish();
     if (outcome == Outcome::CommandOk)
         ctx.out.Field("blocks", image.ImageBlockCount);
     return ctx.out.Finish(outcome);
 }
 
-}  // namespace
-
-int Execute(const Invocation& inv, Context& ctx)
+int Dispatch(const Invocation& inv, Context& ctx)
 {
-    ctx.out.Begin(inv.name, ctx.line);
     switch (inv.command) {
     case Command::Send:
         return RunSend(inv, ctx);
@@ -489,6 +514,68 @@ int Execute(const Invocation& inv, Context& ctx)
         break;
     }
     return ctx.out.Refuse("a batch cannot run inside a batch");
+}
+
+}  // namespace
+
+std::optional<std::string> TooLongRefusal(const Invocation& inv)
+{
+    const std::string& id = inv.deviceId;
+    const std::string bySerial = std::string(link::cmd::AnyControllerId) + link::cmd::IdBySerial + inv.serial;
+    std::string text;
+    std::size_t limit = link::MaxCommandLength(link::Framing::Crc);
+    switch (inv.command) {
+    case Command::Send:
+        text = inv.text;
+        limit = link::MaxCommandLength(inv.framing);
+        break;
+    case Command::ControllerCommand:
+        text = id + inv.text;
+        break;
+    case Command::ModuleCommand:
+        text = modules::WrapModuleCommand(id, inv.typeIndex, inv.moduleId, inv.text);
+        break;
+    case Command::ControllerIdBySerial:
+        text = bySerial;
+        break;
+    case Command::SetControllerId:
+        text = bySerial + inv.newId;
+        break;
+    case Command::G6Id:
+        text = id + link::cmd::G6ReadIdBySerial + inv.serial;
+        break;
+    case Command::G6SetId:
+        text = id + link::cmd::G6SetIdBySerial + inv.serial + inv.serial
+               + modules::Hex4(static_cast<unsigned>(std::stoi(inv.newId))) + "0000";
+        break;
+    case Command::G4SetId:
+        text = modules::WrapModuleCommand(id, inv.typeIndex, std::string(), link::cmd::G4SetId + inv.serial + inv.newId);
+        break;
+    case Command::SetModel:
+        text = id + link::cmd::SetModelName + firmware::ModelNameField(inv.modelName)
+               + (inv.modelVersion ? firmware::TrimControls(*inv.modelVersion) : std::string());
+        break;
+    default:
+        return std::nullopt;
+    }
+    if (text.size() <= limit)
+        return std::nullopt;
+    return "command text of " + std::to_string(text.size()) + " characters is longer than the "
+           + std::to_string(limit) + " one request takes";
+}
+
+int Execute(const Invocation& inv, Context& ctx)
+{
+    ctx.out.Begin(inv.name, ctx.line);
+    if (const auto refusal = TooLongRefusal(inv))
+        return ctx.out.Refuse(*refusal);
+    try {
+        return Dispatch(inv, ctx);
+    } catch (const OperationStopped&) {
+        // Thrown out of a wait: the stack unwound through the session, whose
+        // link closed on its way.
+        return ctx.out.End(ExitStopped, "stopped", std::string("stopped by ") + StopCause() + "; the link is closed");
+    }
 }
 
 }  // namespace ct::cli

@@ -32,9 +32,23 @@ void UpgradeProgress::ShowTitle(tests::Title title)
         break;
     default:
         phase_.clear();
+        starting_ = true;
         Show("Upgrading ...", true);
         break;
     }
+}
+
+std::string UpgradeProgress::Position() const
+{
+    if (starting_)
+        return "while starting the new firmware";
+    if (phase_.empty())
+        return "while entering the boot loader";
+    std::string verb = phase_;
+    verb[0] = static_cast<char>(verb[0] - 'A' + 'a');
+    if (done_ >= total_)
+        return "after " + verb + " all " + std::to_string(total_) + " blocks";
+    return "while " + verb + " block " + std::to_string(done_ + 1) + " of " + std::to_string(total_);
 }
 
 void UpgradeProgress::ShowCountdown(int n)

@@ -27,6 +27,9 @@ public:
 
     // Ends a line left open on the terminal, before the closing message.
     void Finish() { EndLine(); }
+    // Where the upgrade is, for the message of an interruption: "while
+    // programming block 13 of 124", "while entering the boot loader".
+    std::string Position() const;
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -41,6 +44,7 @@ private:
 
     bool terminal_;
     std::string phase_;
+    bool starting_ = false;  // "Upgrading ...": the start command
     int total_ = 0;
     int done_ = 0;
     int tenth_ = -1;

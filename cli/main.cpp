@@ -35,17 +35,21 @@
 // The global options --net or --com (with --settings) choose the link;
 // --id is the DeviceID that prefixes every command text but send's,
 // connect's and the two serial-number commands of the controller ID (those
-// go to "0000"). dido and poll run until their cycle count or SIGINT/SIGTERM,
-// and always end with the window's stop.
+// go to "0000"). dido and poll run until their cycle count, a signal
+// (SIGINT, SIGTERM, SIGHUP, SIGQUIT) or a write error on standard output, and
+// always end with the window's stop; any other sub-command closes its link on
+// such a signal and ends.
 //
 // Exit status: 0 "Command ok." (a continuous test stopped by a signal too);
-// 1 "Command error!"; 2 "Connect device error!"; 64 bad arguments or a command
-// text longer than one request takes, with nothing opened or sent; 130 a
-// batch stopped by a signal before its last line.
+// 1 "Command error!" (dido, poll: no cycle answered); 2 "Connect device
+// error!"; 64 bad arguments or a command text longer than one request takes,
+// with nothing opened or sent; 74 standard output could not be written; 130
+// stopped by a signal (a batch before its last line).
 #include "Batch.h"
 #include "CommandLine.h"
 #include "FrameTrace.h"
 #include "Output.h"
+#include "StopSignal.h"
 #include "SubCommands.h"
 
 #include <memory>
@@ -60,25 +64,33 @@ int main(int argc, char** argv)
 
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     const ParsedCommandLine parsed = ParseCommandLine(args);
+    // --json holds for a usage error too, wherever it stands.
+    const bool json = parsed.invocation ? parsed.globals.json : WantsJson(args);
     if (!parsed.invocation) {
         if (parsed.exitStatus == 0)
             return 0;  // --help
-        return UsageError(parsed.error);
+        return UsageError(parsed.error, json, parsed.operation);
     }
     const Invocation& invocation = *parsed.invocation;
+    // From here on a signal or a lost standard output only asks for a stop.
+    InstallStopHandlers();
 
     std::vector<BatchLine> batch;
     if (invocation.command == Command::Batch) {
         std::string text;
         std::string error;
         if (!ReadBatchFile(invocation.file, text, error))
-            return UsageError(error);
+            return UsageError(error, json, invocation.name);
         ParsedBatch list = ParseBatch(text, invocation.deviceId);
         if (!list.errors.empty()) {
             const std::string name = invocation.file == "-" ? "<stdin>" : invocation.file;
-            for (const BatchError& e : list.errors)
-                UsageError(name + ":" + std::to_string(e.number) + ": " + e.message);
-            return UsageError("nothing was sent: " + std::to_string(list.errors.size()) + " of the lines cannot be run");
+            std::vector<std::string> errors;
+            for (const BatchError& e : list.errors) {
+                errors.push_back(name + ":" + std::to_string(e.number) + ": " + e.message);
+                UsageError(errors.back());
+            }
+            return UsageError("nothing was sent: " + std::to_string(errors.size()) + " of the lines cannot be run",
+                              json, invocation.name, errors);
         }
         batch = std::move(list.lines);
     }
@@ -88,7 +100,10 @@ int main(int argc, char** argv)
     if (parsed.globals.trace)
         trace = std::make_unique<FrameTrace>(start);
     Context context{parsed.globals.settings, out, trace.get()};
-    if (invocation.command == Command::Batch)
-        return RunBatch(batch, invocation.keepGoing, context);
-    return Execute(invocation, context);
+    const int status = invocation.command == Command::Batch ? RunBatch(batch, invocation.keepGoing, context)
+                                                            : Execute(invocation, context);
+    if (out.outputError().empty())
+        return status;
+    UsageError("standard output: " + out.outputError());
+    return ExitOutputError;
 }

@@ -6,7 +6,8 @@
 # desktop entry, icons, metainfo and manual pages; the desktop entry and
 # metainfo pass their validators; the pages format without warnings; the
 # installed programs run from the prefix. Then packs the same tree into a
-# Debian package and checks its fields and file list. Nothing is rebuilt.
+# Debian package and checks its fields and file list, and that lintian finds
+# no error or warning in it. Nothing is rebuilt.
 set -uo pipefail
 source="$1"
 build="$2"
@@ -30,6 +31,11 @@ expected=(
     bin/controller-sim
     share/man/man1/controller-cli.1.gz
     share/man/man1/controller-sim.1.gz
+    share/doc/controller-tools/copyright
+    share/doc/controller-tools/changelog.Debian.gz
+    share/lintian/overrides/controller-tools
+    share/bash-completion/completions/controller-cli
+    share/bash-completion/completions/controller-sim
 )
 for example in "$source"/sim/examples/*.ini; do
     [[ -e "$example" ]] && expected+=("share/doc/controller-tools/examples/$(basename "$example")")
@@ -80,6 +86,21 @@ if out="$("$prefix/bin/controller-sim" --help 2>&1)"; then
     grep -q -- '--tcp' <<<"$out" || fail "installed controller-sim --help names no option"
 else
     fail "installed controller-sim --help exits with $?"
+fi
+
+# Each installed program names the package's version, the window without
+# a display.
+for program in controller-cli controller-sim controller-tools; do
+    [[ -x "$prefix/bin/$program" ]] || continue
+    out="$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$prefix/bin/$program" --version 2>&1)"
+    [[ "$out" == "$program $version" ]] || fail "$program --version prints: $out"
+done
+
+# The changelog's newest entry is this version's.
+changelog="$prefix/share/doc/controller-tools/changelog.Debian.gz"
+if [[ -f "$changelog" ]]; then
+    newest="$(gzip -dc "$changelog" | head -n1)"
+    [[ "$newest" == "controller-tools ($version-"* ]] || fail "the newest changelog entry is not for $version: $newest"
 fi
 
 # Manual pages: whole gzip streams, formatted without a warning, each under
@@ -158,6 +179,14 @@ if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
             for package in "${needed[@]}"; do
                 grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package: $depends"
             done
+            if command -v lintian >/dev/null; then
+                # As root lintian says so on stderr; that is no finding.
+                if ! out="$(lintian --fail-on error,warning "$deb" 2>&1)"; then
+                    fail "lintian: $out"
+                fi
+            else
+                fail "lintian missing: scripts/install-deps.sh installs it"
+            fi
             packed="$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./usr/||' | sort)"
             if [[ "$packed" != "$want" ]]; then
                 fail "the package's files differ from the expected list (< missing, > not expected):"

@@ -9,6 +9,7 @@
 #include "app/SettingsStore.h"
 #include "link/Clock.h"
 #include "link/NativeTransportFactory.h"
+#include "link/ProgramVersion.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -16,6 +17,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <functional>
 
@@ -87,6 +89,13 @@ private:
 
 int main(int argc, char* argv[])
 {
+    // Answered before the application exists, so that no display is needed.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("controller-tools %s\n", ct::ProgramVersion());
+            return 0;
+        }
+    }
     // Beside the toolkit's own start-up, for the window's creation to take.
     ct::app::PrefetchSystemPortNames();
     ToolsApplication application(argc, argv);

@@ -96,13 +96,22 @@ bool Link::OpenLink()
 void Link::OpenTransport()
 {
     openType_ = Settings.LinkType == LinkTypeCom ? LinkTypeCom : LinkTypeNet;
+    openError_ = {};
     if (openType_ == LinkTypeCom) {
         transport_ = factory_.OpenSerial(Settings.ComPortName, Settings.ComBaudRate);
+        if (!transport_)
+            openError_ = factory_.LastOpenError();
     } else {
         const auto ip = ParseNetIP(Settings.NetIP);
         const auto port = ParseNetPort(Settings.NetPort);
         if (ip && port)
             transport_ = factory_.OpenTcp(*ip, *port, pump_);
+        else if (!ip)
+            openError_ = {Settings.NetIP, "not a dotted IPv4 address", false};
+        else
+            openError_ = {Settings.NetPort, "not a port number 1-65535", false};
+        if (ip && port && !transport_)
+            openError_ = factory_.LastOpenError();
     }
     if (transport_ && openType_ == LinkTypeCom)
         transport_->Purge();

@@ -14,6 +14,7 @@
 
 #include "link/EventPump.h"
 #include "link/FrameCodec.h"
+#include "link/Transport.h"
 
 #include <cstdint>
 #include <memory>
@@ -88,6 +89,9 @@ public:
     // the open fails) and closes right after it.
     void CloseLink();
     bool IsOpen() const { return transport_ != nullptr; }
+    // Why the last OpenLink failed (the device and the system's reason);
+    // empty after one that succeeded.
+    const OpenError& LastOpenError() const { return openError_; }
     // Nothing traced by default; the trace must outlive the link or be reset.
     void SetTrace(ILinkTrace* trace) { trace_ = trace; }
     IClock& clock() const { return clock_; }
@@ -123,6 +127,7 @@ private:
     IClock& clock_;
     IEventPump& pump_;
     std::unique_ptr<ITransport> transport_;
+    OpenError openError_;
     std::uint8_t openType_ = LinkTypeCom;
     ReplyAssembler assembler_;
     std::string replyText_;

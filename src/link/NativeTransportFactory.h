@@ -16,6 +16,10 @@ public:
                                            const std::string& settings) override;
     std::unique_ptr<ITransport> OpenTcp(std::uint32_t ipv4, std::uint16_t port,
                                         IEventPump& pump) override;
+    OpenError LastOpenError() const override { return lastError_; }
+
+private:
+    OpenError lastError_;
 };
 
 }  // namespace ct::link

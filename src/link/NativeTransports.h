@@ -108,5 +108,8 @@ inline constexpr std::size_t ReadChunk = 4096;
 std::unique_ptr<ITransport> OpenSerialPort(const std::string& portName, const std::string& settings);
 // See ITransportFactory::OpenTcp.
 std::unique_ptr<ITransport> ConnectTcp(std::uint32_t ipv4, std::uint16_t port, IEventPump& pump);
+// Where the two above leave why they failed, for the calling thread; left
+// empty where a platform's code does not say.
+OpenError& OpenFailure();
 
 }  // namespace ct::link::native

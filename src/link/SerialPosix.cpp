@@ -5,7 +5,8 @@
 //
 // Open: O_RDWR | O_NOCTTY | O_NONBLOCK; refused unless it is a terminal that
 // nobody else holds (flock, and TIOCEXCL not set by another program), then
-// made ours with flock and TIOCEXCL. termios as found; the named line
+// made ours with flock and TIOCEXCL; a refusal leaves its reason in
+// OpenFailure(). termios as found; the named line
 // settings changed (ApplyLineSettings); the working mode of a binary link set
 // (MakeBinary). A device that refuses part of it (a pseudo-terminal refuses
 // parity) keeps what it refuses; one that refuses all of it (a speed it cannot
@@ -27,6 +28,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -119,16 +121,31 @@ private:
     const termios found_;
 };
 
+// Records why the open of `path` failed, with the operating system's text
+// for `error`; returns nullptr for the caller to hand on.
+std::nullptr_t Failed(const std::string& path, int error, const char* what = nullptr)
+{
+    OpenError& failure = OpenFailure();
+    failure.device = path;
+    failure.accessDenied = error == EACCES || error == EPERM;
+    const std::string system = std::strerror(error);
+    failure.reason = what ? std::string(what) + " (" + system + ")" : system;
+    return nullptr;
+}
+
 }  // namespace
 
 std::unique_ptr<ITransport> OpenSerialPort(const std::string& portName, const std::string& settings)
 {
     if (portName.empty() || portName.find('\0') != std::string::npos)
-        return nullptr;
+        return Failed(portName, ENOENT, "no such port name");
     const std::string path = portName.front() == '/' ? portName : "/dev/" + portName;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return nullptr;
+    if (fd < 0) {
+        // A terminal made exclusive by another program refuses with EBUSY.
+        const int error = errno;
+        return Failed(path, error, error == EBUSY ? "in use by another program" : nullptr);
+    }
     termios found{};
     int heldElsewhere = 0;
     // TIOCEXCL does not keep root out, so a port that another program made
@@ -138,10 +155,23 @@ std::unique_ptr<ITransport> OpenSerialPort(const std::string& portName, const st
 #else
     const bool exclusiveElsewhere = false;
 #endif
-    if (::tcgetattr(fd, &found) != 0 || exclusiveElsewhere || ::flock(fd, LOCK_EX | LOCK_NB) != 0
-        || ::ioctl(fd, TIOCEXCL) != 0) {
+    int error = 0;
+    const char* what = nullptr;
+    if (::tcgetattr(fd, &found) != 0) {
+        error = errno;
+        what = "not a serial port";
+    } else if (exclusiveElsewhere) {
+        error = EBUSY;
+        what = "in use by another program";
+    } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        error = errno;
+        what = error == EWOULDBLOCK ? "in use by another program" : nullptr;
+    } else if (::ioctl(fd, TIOCEXCL) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
         ::close(fd);
-        return nullptr;
+        return Failed(path, error, what);
     }
     termios wanted = found;
     LineSettings line;

@@ -6,7 +6,8 @@
 // stream socket, TCP_NODELAY, a non-blocking connect to the numeric address,
 // then pump.Wait on the socket becoming writable for as long as the
 // operating system takes to finish or give up (no time limit of its own).
-// Close: the socket closed, the socket library cleaned up.
+// Close: the socket closed, the socket library cleaned up. A failed open
+// leaves the system's reason in OpenFailure().
 //
 // Nothing is purged: late bytes stay for the next transaction. A connection
 // that the far side closed or reset delivers nothing more, and waits then
@@ -15,6 +16,8 @@
 #include "link/NativeTransports.h"
 
 #include <chrono>
+#include <cstring>
+#include <string>
 
 #ifdef _WIN32
 #include <winsock2.h>
@@ -97,6 +100,38 @@ public:
 };
 #endif
 
+#ifdef _WIN32
+int LastSocketError()
+{
+    return ::WSAGetLastError();
+}
+std::string ErrorText(int error)
+{
+    return "socket error " + std::to_string(error);
+}
+#else
+int LastSocketError()
+{
+    return errno;
+}
+std::string ErrorText(int error)
+{
+    return std::strerror(error);
+}
+#endif
+
+// Records why the connection to ipv4:port failed; nullptr for the caller.
+std::nullptr_t Failed(std::uint32_t ipv4, std::uint16_t port, int error)
+{
+    OpenError& failure = OpenFailure();
+    failure.device = std::to_string(ipv4 >> 24) + "." + std::to_string((ipv4 >> 16) & 0xFF) + "."
+                     + std::to_string((ipv4 >> 8) & 0xFF) + "." + std::to_string(ipv4 & 0xFF) + ":"
+                     + std::to_string(port);
+    failure.reason = ErrorText(error);
+    failure.accessDenied = false;
+    return nullptr;
+}
+
 std::intptr_t Handle(Socket s)
 {
     return static_cast<std::intptr_t>(s);
@@ -161,19 +196,20 @@ std::unique_ptr<ITransport> ConnectTcp(std::uint32_t ipv4, std::uint16_t port, I
 {
     auto library = std::make_unique<SocketLibrary>();
     if (!library->Started())
-        return nullptr;
+        return Failed(ipv4, port, LastSocketError());
 #ifdef _WIN32
     const Socket s = ::socket(AF_INET, SOCK_STREAM, 0);
     u_long nonBlocking = 1;
     if (s != NoSocket && ::ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
+        const int error = LastSocketError();
         CloseSocket(s);
-        return nullptr;
+        return Failed(ipv4, port, error);
     }
 #else
     const Socket s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
 #endif
     if (s == NoSocket)
-        return nullptr;
+        return Failed(ipv4, port, LastSocketError());
     const int one = 1;
     ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
 
@@ -183,8 +219,9 @@ std::unique_ptr<ITransport> ConnectTcp(std::uint32_t ipv4, std::uint16_t port, I
     addr.sin_addr.s_addr = htonl(ipv4);
     if (::connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
         if (!WouldBlock()) {
+            const int error = LastSocketError();
             CloseSocket(s);
-            return nullptr;
+            return Failed(ipv4, port, error);
         }
         // Writable once connected or failed (Windows: failed shows as an
         // exception, which WaitNative and Qt's notifier both report).
@@ -197,9 +234,11 @@ std::unique_ptr<ITransport> ConnectTcp(std::uint32_t ipv4, std::uint16_t port, I
 #else
         socklen_t length = sizeof error;
 #endif
-        if (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0 || error != 0) {
+        if (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
+            error = LastSocketError();
+        if (error != 0) {
             CloseSocket(s);
-            return nullptr;
+            return Failed(ipv4, port, error);
         }
     }
     return std::make_unique<TcpTransport>(std::move(library), s);

@@ -41,9 +41,20 @@ public:
     virtual bool WaitReadable(int timeoutMs, IEventPump& pump) = 0;
 };
 
+// Why an open failed, for a technician: the device or address tried and the
+// operating system's reason. Empty where the transport does not say.
+struct OpenError {
+    std::string device;  // "/dev/ttyUSB0", "192.168.1.200:5001"
+    std::string reason;  // "Permission denied", "in use by another program"
+    // The user may not open the device (its permissions, not its state).
+    bool accessDenied = false;
+};
+
 class ITransportFactory {
 public:
     virtual ~ITransportFactory() = default;
+    // Why the last open of this factory failed.
+    virtual OpenError LastOpenError() const { return {}; }
     // Opens the named port exclusively and, when the settings string parses
     // (ParseLineSettings), changes the line settings it names; all others,
     // and all of them when it does not parse, stay as the port had them. A
