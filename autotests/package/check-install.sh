@@ -25,7 +25,7 @@ fail() {
     failures=$((failures + 1))
 }
 
-tone=lib/controller-tools/controller-tools-tone.so
+tone=lib/controller-tools/plugins/controller-tools-tone.so
 expected=(
     bin/controller-cli
     bin/controller-sim
