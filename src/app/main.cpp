@@ -1,7 +1,9 @@
 // Program entry: builds the text catalogue, creates the main window with the
 // real transports, clock, beeper and settings store, and runs the event loop
 // until the window closes. An exception that escapes an event handler is
-// shown in an error box and the loop goes on.
+// shown in an error box and the loop goes on. What the first paint does not
+// need waits or runs beside it: the serial port list is read on a thread of
+// its own from the start, the window icon is set after the first paint.
 #include "app/Beeper.h"
 #include "app/Catalogue.h"
 #include "app/Module.h"
