@@ -66,8 +66,8 @@ private:
     void ChooseFile(const QString& path)
     {
         QTimer::singleShot(0, this, [this, path] {
-            w_->dlgLoad->selectFile(path);
-            static_cast<QDialog*>(w_->dlgLoad)->accept();
+            w_->LoadDialog()->selectFile(path);
+            static_cast<QDialog*>(w_->LoadDialog())->accept();
         });
         w_->mnuFirmwareFileClick();
     }
@@ -87,7 +87,7 @@ void tst_FirmwarePages::MakeRig(Pauses pauses)
     rig_.reset();
     rig_ = std::make_unique<WindowRig>(pauses);
     w_ = rig_->window.get();
-    w_->dlgLoad->setOption(QFileDialog::DontUseNativeDialog);
+    w_->LoadDialog()->setOption(QFileDialog::DontUseNativeDialog);
     QVERIFY(rig_->Show());
 }
 
@@ -122,7 +122,7 @@ void tst_FirmwarePages::fileMenu_fileChosen_storedShownAndHeaderInMessage()
     QCOMPARE(rig_->Stored().firmwareFile, path);
 
     // Cancelled: nothing changes.
-    QTimer::singleShot(0, this, [this] { w_->dlgLoad->reject(); });
+    QTimer::singleShot(0, this, [this] { w_->LoadDialog()->reject(); });
     w_->pnMsg->setText(QStringLiteral("kept"));
     w_->mnuFirmwareFileClick();
     QCOMPARE(w_->FirmwareFile(), path);

@@ -200,6 +200,7 @@ private slots:
 
     void buildPortList_systemList_trimmedInOrderOrFallback_data();
     void buildPortList_systemList_trimmedInOrderOrFallback();
+    void systemPortNames_prefetchedOrNot_sameList();
 
 private:
     Files files_;
@@ -697,6 +698,18 @@ void tst_SettingsStore::buildPortList_systemList_trimmedInOrderOrFallback()
     QFETCH(QStringList, system);
     QFETCH(QStringList, expected);
     QCOMPARE(ct::app::BuildPortList(system), expected);
+}
+
+// The list read ahead on its own thread is the one read on the spot, taken
+// once: the next call reads anew, and a second read-ahead starts afresh.
+void tst_SettingsStore::systemPortNames_prefetchedOrNot_sameList()
+{
+    const QStringList direct = ct::app::SystemPortNames();
+    for (int round = 0; round < 2; ++round) {
+        ct::app::PrefetchSystemPortNames();
+        QCOMPARE(ct::app::SystemPortNames(), direct);
+        QCOMPARE(ct::app::SystemPortNames(), direct);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_SettingsStore)

@@ -349,8 +349,8 @@ private:
     void ChooseFile(TfrmModule& w, const QString& path)
     {
         QTimer::singleShot(0, this, [&w, path] {
-            w.dlgLoad->selectFile(path);
-            static_cast<QDialog*>(w.dlgLoad)->accept();
+            w.LoadDialog()->selectFile(path);
+            static_cast<QDialog*>(w.LoadDialog())->accept();
         });
         w.mnuFirmwareFileClick();
     }
@@ -406,7 +406,7 @@ void tst_UpgradeFaults::upgrade_faultyLoader_endsAsOwedWithWindowIdle()
 
     WindowRig rig;
     TfrmModule& w = *rig.window;
-    w.dlgLoad->setOption(QFileDialog::DontUseNativeDialog);
+    w.LoadDialog()->setOption(QFileDialog::DontUseNativeDialog);
     QVERIFY(rig.Show());
     if (trouble == Trouble::Refused) {
         rig.PointAtClosedPort();

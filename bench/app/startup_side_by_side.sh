@@ -6,15 +6,19 @@
 # memory by then. Prints every round, then the medians, their ratios and the
 # load average before and after, so that a run on a busy machine says so.
 #
-#   bench/app/startup_side_by_side.sh [BUILD-DIR] [ROUNDS]
+#   bench/app/startup_side_by_side.sh [BUILD-DIR] [ROUNDS] [OTHER-BUILD]
 #
-# BUILD-DIR defaults to build/release, ROUNDS to 40. Installs what is missing
+# BUILD-DIR defaults to build/release, ROUNDS to 40. OTHER-BUILD, a
+# controller-tools program of another version (an earlier commit's build),
+# takes its turns in the same rounds, for a before-and-after on the same
+# machine at the same moment. Installs what is missing
 # from Debian's archive (Xvfb, CuteCom, the DAMAGE extension's client library)
 # and builds controller-tools and first_paint in BUILD-DIR.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="${1:-$root/build/release}"
 rounds="${2:-40}"
+other="${3:-}"
 
 missing=()
 for p in xvfb xauth cutecom libxcb-damage0-dev pkg-config; do
@@ -70,35 +74,54 @@ run() {
 run "$tools" >/dev/null
 run "$peer" >/dev/null
 
+names=(tools cutecom)
+programs=("$tools" "$peer")
+if [[ -n "$other" ]]; then
+    names+=(other)
+    programs+=("$other")
+    run "$other" >/dev/null
+fi
+count=${#programs[@]}
+
 load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
-printf '%5s %10s %10s %8s %10s %10s\n' round tools_ms cutecom_ms ratio tools_kB cutecom_kB
+printf '%5s' round
+for name in "${names[@]}"; do printf ' %10s %10s' "${name}_ms" "${name}_kB"; done
+printf ' %8s\n' ratio
 for ((i = 1; i <= rounds; i++)); do
-    if ((i % 2)); then
-        a="$(run "$tools")"
-        b="$(run "$peer")"
-    else
-        b="$(run "$peer")"
-        a="$(run "$tools")"
-    fi
-    if [[ -z "$a" || -z "$b" ]]; then
-        echo "round $i: a program drew no window" >&2
-        continue
-    fi
-    read -r ams akb <<<"$a"
-    read -r bms bkb <<<"$b"
-    echo "$ams $bms $akb $bkb" >>"$work/rounds"
-    printf '%5d %10s %10s %8.2f %10s %10s\n' "$i" "$ams" "$bms" "$(echo "$ams $bms" | awk '{ print $1 / $2 }')" "$akb" "$bkb"
+    # Each program in turn, the first one changing every round.
+    results=()
+    for ((k = 0; k < count; k++)); do
+        results+=("")
+    done
+    for ((k = 0; k < count; k++)); do
+        j=$(((i + k) % count))
+        results[j]="$(run "${programs[j]}")"
+    done
+    line=""
+    for r in "${results[@]}"; do
+        if [[ -z "$r" ]]; then
+            echo "round $i: a program drew no window" >&2
+            continue 2
+        fi
+        line+="$r "
+    done
+    echo "$line" >>"$work/rounds"
+    printf '%5d' "$i"
+    for r in "${results[@]}"; do printf ' %10s %10s' $r; done
+    printf ' %8.2f\n' "$(echo "$line" | awk '{ print $1 / $3 }')"
 done
 load_after="$(cut -d' ' -f1-3 /proc/loadavg)"
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 column() { awk -v c="$1" '{ print $c }' "$work/rounds"; }
-tms="$(column 1 | median)"
-cms="$(column 2 | median)"
-tkb="$(column 3 | median)"
-ckb="$(column 4 | median)"
-rtime="$(awk '{ print $1 / $2 }' "$work/rounds" | median)"
 echo
 echo "rounds: $(wc -l <"$work/rounds"), cores: $(nproc), load average before: $load_before, after: $load_after"
-echo "first paint, median: controller-tools $tms ms, cutecom $cms ms; ratio of medians $(echo "$tms $cms" | awk '{ printf "%.2f", $1 / $2 }'), median of round ratios $(printf '%.2f' "$rtime")"
-echo "peak memory, median: controller-tools $tkb kB, cutecom $ckb kB; ratio $(echo "$tkb $ckb" | awk '{ printf "%.2f", $1 / $2 }')"
+cms="$(column 3 | median)"
+ckb="$(column 4 | median)"
+for ((k = 0; k < count; k++)); do
+    [[ "${names[k]}" == cutecom ]] && continue
+    ms="$(column $((2 * k + 1)) | median)"
+    kb="$(column $((2 * k + 2)) | median)"
+    ratio="$(awk -v c=$((2 * k + 1)) '{ print $c / $3 }' "$work/rounds" | median)"
+    echo "${names[k]}: first paint median $ms ms against cutecom's $cms ms: ratio of medians $(echo "$ms $cms" | awk '{ printf "%.2f", $1 / $2 }'), median of round ratios $(printf '%.2f' "$ratio"); peak memory median $kb kB against $ckb kB: ratio $(echo "$kb $ckb" | awk '{ printf "%.2f", $1 / $2 }')"
+done

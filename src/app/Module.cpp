@@ -97,11 +97,6 @@ TfrmModule::TfrmModule(const Catalogue& catalogue, const ModuleServices& service
     tmrClock->setInterval(500);
     connect(tmrClock, &QTimer::timeout, this, &TfrmModule::tmrClockTimer);
 
-    dlgLoad = new QFileDialog(this);
-    dlgLoad->setObjectName(QStringLiteral("dlgLoad"));
-    dlgLoad->setFileMode(QFileDialog::ExistingFile);
-    dlgLoad->setNameFilter(QStringLiteral("Firmware files (*.KXB)"));
-
     // The window has no dialog's default button: Enter anywhere in it starts
     // Connect, except on a push button, which Enter presses.
     for (int key : {Qt::Key_Return, Qt::Key_Enter}) {
@@ -123,6 +118,17 @@ TfrmModule::~TfrmModule()
 {
     SetBusyCursor(false);
     SetWindowEnabled(true);
+}
+
+QFileDialog* TfrmModule::LoadDialog()
+{
+    if (dlgLoad == nullptr) {
+        dlgLoad = new QFileDialog(this);
+        dlgLoad->setObjectName(QStringLiteral("dlgLoad"));
+        dlgLoad->setFileMode(QFileDialog::ExistingFile);
+        dlgLoad->setNameFilter(QStringLiteral("Firmware files (*.KXB)"));
+    }
+    return dlgLoad;
 }
 
 QString TfrmModule::text(int entry) const

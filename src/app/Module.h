@@ -375,7 +375,10 @@ public:
 
     QTimer* tmrBusy = nullptr;
     QTimer* tmrClock = nullptr;
-    QFileDialog* dlgLoad = nullptr;
+    QFileDialog* dlgLoad = nullptr;  // made by LoadDialog at its first use
+    // The firmware file dialog. Made at its first use: making it (its icons
+    // above all) took an eighth of the window's start-up.
+    QFileDialog* LoadDialog();
 
 protected:
     void showEvent(QShowEvent* event) override;

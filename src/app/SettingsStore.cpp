@@ -16,6 +16,8 @@
 #endif
 
 #include <cstdint>
+#include <future>
+#include <mutex>
 
 namespace ct::app {
 
@@ -325,13 +327,37 @@ QStringList BuildPortList(const QStringList& systemPorts)
     return ports;
 }
 
-QStringList SystemPortNames()
+namespace {
+
+QStringList ListSystemPorts()
 {
     QStringList names;
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo& port : ports)
         names.append(port.portName());
     return names;
+}
+
+std::mutex prefetchLock;
+std::future<QStringList> prefetched;
+
+}  // namespace
+
+QStringList SystemPortNames()
+{
+    {
+        const std::lock_guard<std::mutex> hold(prefetchLock);
+        if (prefetched.valid())
+            return prefetched.get();
+    }
+    return ListSystemPorts();
+}
+
+void PrefetchSystemPortNames()
+{
+    const std::lock_guard<std::mutex> hold(prefetchLock);
+    if (!prefetched.valid())
+        prefetched = std::async(std::launch::async, ListSystemPorts);
 }
 
 }  // namespace ct::app

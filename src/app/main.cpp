@@ -1,7 +1,9 @@
 // Program entry: builds the text catalogue, creates the main window with the
 // real transports, clock, beeper and settings store, and runs the event loop
 // until the window closes. An exception that escapes an event handler is
-// shown in an error box and the loop goes on.
+// shown in an error box and the loop goes on. What the first paint does not
+// need waits or runs beside it: the serial port list is read on a thread of
+// its own from the start, the window icon is set after the first paint.
 #include "app/Beeper.h"
 #include "app/Catalogue.h"
 #include "app/Module.h"
@@ -14,10 +16,12 @@
 #include <QApplication>
 #include <QIcon>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <functional>
 
 namespace {
 
@@ -56,6 +60,33 @@ private:
     bool showingError_ = false;
 };
 
+// Runs a task once the window has been painted for the first time, so that
+// what the first paint does not need does not delay it.
+class AfterFirstPaint final : public QObject {
+public:
+    AfterFirstPaint(QWidget* window, std::function<void()> task) : QObject(window), task_(std::move(task))
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            // After the painted window has reached the screen.
+            QTimer::singleShot(0, this, [this] {
+                task_();
+                deleteLater();
+            });
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> task_;
+};
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -67,12 +98,13 @@ int main(int argc, char* argv[])
             return 0;
         }
     }
+    // Beside the toolkit's own start-up, for the window's creation to take.
+    ct::app::PrefetchSystemPortNames();
     ToolsApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
     // The desktop matches the window to its menu entry and icon by this name;
     // the icon comes from the icon theme once the program is installed.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.controllertools.ControllerTools"));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.controllertools.ControllerTools")));
 
     const ct::app::Catalogue catalogue;
     ct::link::NativeTransportFactory transports;
@@ -82,6 +114,11 @@ int main(int argc, char* argv[])
     ct::app::SettingsStore settings;
 
     ct::app::TfrmModule frmModule(catalogue, {transports, clock, pump, beeper, settings});
+    // Looking the icon up in the icon theme reads the theme's index files, a
+    // twentieth of the start-up; the window gets it a moment after it shows.
+    new AfterFirstPaint(&frmModule, [] {
+        QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.controllertools.ControllerTools")));
+    });
     frmModule.show();
     return QApplication::exec();
 }

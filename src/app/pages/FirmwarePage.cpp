@@ -127,7 +127,7 @@ bool TfrmModule::LoadFirmwareImage(int kind)
 
 void TfrmModule::mnuFirmwareFileClick()
 {
-    if (dlgLoad->exec() != QDialog::Accepted || dlgLoad->selectedFiles().isEmpty())
+    if (LoadDialog()->exec() != QDialog::Accepted || dlgLoad->selectedFiles().isEmpty())
         return;
     pbProgram->setValue(0);
     pbVerify->setValue(0);
