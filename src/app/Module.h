@@ -399,8 +399,10 @@ private:
     void EnterPressed();
     // The active connection page's fields into `settings`.
     void CopyActivePage(link::LinkSettings& settings) const;
-    // What the status frame does not show: a command text refused as too long.
-    void ShowRefusal(tests::Outcome outcome);
+    // What the status frame does not show: a command text refused as too
+    // long, with the room there was for what was typed (by default the whole
+    // command, for operations whose fields are capped far below it).
+    void ShowRefusal(tests::Outcome outcome, std::size_t typedRoom = tests::RoomAfter(0));
     void SelectLine(tests::LineSpeed speed);
     // The module ID the G6 commands address.
     int G6ModuleId() const;
