@@ -159,8 +159,9 @@ void tst_Module::cleanup()
 
 void tst_Module::CreateWindow()
 {
+    // No serial port present: the defaults shown do not depend on the machine.
     window_ = std::make_unique<TfrmModule>(
-        catalogue_, ct::app::ModuleServices{transports_, clock_, pump_, beeper_, *store_});
+        catalogue_, ct::app::ModuleServices{transports_, clock_, pump_, beeper_, *store_, [] { return QStringList(); }});
 }
 
 void tst_Module::ShowWindow()
