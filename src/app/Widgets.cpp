@@ -98,6 +98,9 @@ bool HoldsTabStop(const QWidget* widget)
 void AppendInScreenOrder(QWidget* container, QList<QWidget*>& order)
 {
     if (auto* tabs = qobject_cast<QTabWidget*>(container)) {
+        // The page control itself is the stop that hands the focus to its tab
+        // bar; left where it was made, Tab would come back to it from the end
+        // of a page. Tab passes over the controls of the pages not shown.
         order << tabs;
         for (int i = 0; i < tabs->count(); ++i)
             AppendInScreenOrder(tabs->widget(i), order);
