@@ -62,9 +62,12 @@ void CheckImage(int kind, const std::string& panel, const std::string& file)
     const std::string header = headerBytes.substr(0, headerBytes.find('\0'));
     Require(image.header.size() <= std::size_t(HeaderLength), "header longer than 16");
     Require(image.header == header, "header is not the first 16 bytes up to a NUL");
-    Require((result == LoadResult::Ok) == ModelAccepted(kind, image.header, panel), "verdict is not the model check's");
-
     const LoaderParams params = LoaderFor(kind);
+    const bool noImage = params.loader != Loader::None && image.ImageBlockCount == 0;
+    Require((result == LoadResult::NoImage) == noImage, "an image of no blocks is not refused as such");
+    Require(noImage || (result == LoadResult::Ok) == ModelAccepted(kind, image.header, panel),
+            "verdict is not the model check's");
+
     Require(image.blockSize == params.blockSize, "block size is not the loader's");
     Require(image.ImageBlockCount >= 0 && image.ImageBlockCount <= params.maxBlocks, "more blocks than the loader takes");
     Require(std::size_t(image.ImageBlockCount) * std::size_t(image.blockSize) == image.bytes.size(),

@@ -85,8 +85,8 @@ const FixtureEntry Fixture[] = {
     {61, u8"This tool support: KX920-G4 serial controller .",
      u8"本软体支援: KX920-G4 系列控制器。",
      u8"本軟體支援: KX920-G4 系列控制器。"},
-    {62, u8"Command too long! At most 1493 characters.", u8"指令太长! 最多 1493 个字元.",
-     u8"指令太長! 最多 1493 個字元."},
+    {62, u8"Command too long! At most %1 characters.", u8"指令太长! 最多 %1 个字元.",
+     u8"指令太長! 最多 %1 個字元."},
 };
 
 const char* const LanguageNames[3] = {"English", "Simplified Chinese", "Traditional Chinese"};

@@ -159,8 +159,9 @@ void tst_Module::cleanup()
 
 void tst_Module::CreateWindow()
 {
+    // No serial port present: the defaults shown do not depend on the machine.
     window_ = std::make_unique<TfrmModule>(
-        catalogue_, ct::app::ModuleServices{transports_, clock_, pump_, beeper_, *store_});
+        catalogue_, ct::app::ModuleServices{transports_, clock_, pump_, beeper_, *store_, [] { return QStringList(); }});
 }
 
 void tst_Module::ShowWindow()
@@ -774,8 +775,7 @@ void tst_Module::storedAddress_longerThanField_shownAndUsedWhole()
 void tst_Module::storedSettings_hugeAndOddValues_shownAsUsed()
 {
     ct::link::LinkSettings link;
-    // Within the settings file's limit, the digits after an escape written
-    // as escapes too.
+    // Within the settings file's limit, escapes included.
     link.ComPortName = std::string(100000, 'P');
     link.ComBaudRate = "9600,n,8,1\t\x01" + std::string(100000, '9');
     link.NetIP = std::string(100000, '1');

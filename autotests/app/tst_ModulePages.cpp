@@ -305,7 +305,8 @@ void tst_ModulePages::g4_serialTooLong_refused()
 
     Click(w_->btnG4SetId);
 
-    QCOMPARE(Message(), rig_->Text(txt::CommandTooLong));
+    // "0000DDH" + "0C" + serial + "1".
+    QCOMPARE(Message(), rig_->Text(txt::CommandTooLong).arg(1493 - 10));
     QCOMPARE(w_->edG4Recv->text(), QStringLiteral("before"));
     QCOMPARE(rig_->transports.opens, 0);
     QVERIFY(rig_->beeper.frequencies.empty());

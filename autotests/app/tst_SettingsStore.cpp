@@ -192,7 +192,6 @@ private slots:
     void save_handWrittenFile_onlyItsOwnLinesChange();
     void save_fileWithoutGeneralSection_valuesAddedOnTop();
     void save_unreadableFile_leftAlone();
-    void store_fileOverLimit_leftAloneDefaultsUsed_data();
     void store_fileOverLimit_leftAloneDefaultsUsed();
     void saveFirmwareAndLanguage_onlyTheirValueWritten();
     void save_unwritableLocation_silentNothingWritten();
@@ -597,29 +596,20 @@ void tst_SettingsStore::save_unreadableFile_leftAlone()
     QVERIFY(QDir(path).isEmpty());
 }
 
-void tst_SettingsStore::store_fileOverLimit_leftAloneDefaultsUsed_data()
-{
-    QTest::addColumn<qint64>("size");
-    QTest::addColumn<bool>("read");
-    QTest::addColumn<bool>("rewritten");
-    const qint64 limit = ct::app::MaxSettingsFileBytes;
-    QTest::newRow("at the limit, saved past it") << limit << true << false;
-    QTest::newRow("below, saved within") << limit - 100 << true << true;
-    QTest::newRow("one byte over") << limit + 1 << false << false;
-}
-
 void tst_SettingsStore::store_fileOverLimit_leftAloneDefaultsUsed()
 {
-    QFETCH(qint64, size);
-    QFETCH(bool, read);
-    QFETCH(bool, rewritten);
-    QByteArray text = "[General]\nNetPort=4001\n;";
-    text += QByteArray(size - text.size() - 1, 'x') + "\n";
-    const QString path = files_.WriteRaw(text);
-
-    QCOMPARE(SettingsStore(path).Load().link.NetPort, std::string(read ? "4001" : "5001"));
-    SettingsStore(path).SaveLanguage(QStringLiteral("ChineseGB"));
-    QCOMPARE(Files::Text(path) != text, rewritten);
+    const qint64 limit = ct::app::MaxSettingsFileBytes;
+    // At the limit, a save that would take the file past it writes nothing.
+    const struct { qint64 size; bool read; bool rewritten; } cases[] = {
+        {limit - 100, true, true}, {limit, true, false}, {limit + 1, false, false}};
+    for (const auto& c : cases) {
+        QByteArray text = "[General]\nNetPort=4001\n;";
+        text += QByteArray(c.size - text.size() - 1, 'x') + "\n";
+        const QString path = files_.WriteRaw(text);
+        QCOMPARE(SettingsStore(path).Load().link.NetPort, std::string(c.read ? "4001" : "5001"));
+        SettingsStore(path).SaveLanguage(QStringLiteral("ChineseGB"));
+        QCOMPARE(Files::Text(path) != text, c.rewritten);
+    }
 }
 
 void tst_SettingsStore::saveFirmwareAndLanguage_onlyTheirValueWritten()

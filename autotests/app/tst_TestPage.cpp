@@ -618,6 +618,7 @@ void tst_TestPage::console_tooLong_refusedBeforeAnythingIsOpened()
     QFETCH(QString, button);
     QFETCH(int, typed);
     QFETCH(bool, refused);
+    const int room = button == QLatin1String("btnCommand") ? 1489 : 1485;  // quoted when refused
     QVERIFY(rig_->StartSim(Via::Tcp, AtId0000()));
     QLineEdit* field = button == QLatin1String("btnCommand") ? w_->edCommandSend : w_->edModuleCommandSend;
     field->setText(QString(typed, QChar('X')));
@@ -627,7 +628,7 @@ void tst_TestPage::console_tooLong_refusedBeforeAnythingIsOpened()
     w_->findChild<QPushButton*>(button)->click();
 
     if (refused) {
-        QCOMPARE(w_->pnMsg->text(), rig_->Text(txt::CommandTooLong));
+        QCOMPARE(w_->pnMsg->text(), rig_->Text(txt::CommandTooLong).arg(room));
         QVERIFY(rig_->beeper.frequencies.empty());
         QVERIFY(!shown.contains(rig_->Text(txt::Connecting)));
         QCOMPARE(rig_->transports.opens, 0);

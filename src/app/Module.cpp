@@ -57,6 +57,7 @@ TfrmModule::TfrmModule(const Catalogue& catalogue, const ModuleServices& service
       pump_(services.pump),
       beeper_(services.beeper),
       settings_(services.settings),
+      listPorts_(services.listPorts),
       link_(services.transports, services.clock, services.pump),
       frame_(link_, *this, services.beeper, services.pump)
 {
@@ -85,6 +86,7 @@ TfrmModule::TfrmModule(const Catalogue& catalogue, const ModuleServices& service
     for (QWidget* hidden : {tsFunction, tsFirmware, tsName})
         HidePage(pcMain, hidden);
     pcMain->setCurrentWidget(tsTest);
+    OrderTabsByScreen(client);
     CreateMenu();
 
     tmrBusy = new QTimer(this);
@@ -204,9 +206,16 @@ void TfrmModule::FormCreate()
     languageName_ = stored.languageName;
     languageIndex_ = stored.languageIndex;
 
+    const QStringList found = listPorts_();
     cmbPort->clear();
-    cmbPort->addItems(BuildPortList(SystemPortNames()));
+    cmbPort->addItems(BuildPortList(found));
     cmbPort->setCurrentIndex(0);
+#ifndef Q_OS_WIN
+    // "COM1" names no device here: without a stored port, the first one the
+    // system lists, which the next save then stores.
+    if (!stored.comPortStored && !found.isEmpty())
+        link_.Settings.ComPortName = cmbPort->itemText(0).toStdString();
+#endif
     cmbPort->setEditText(QString::fromStdString(link_.Settings.ComPortName));
     cmbBaudrate->setEditText(QString::fromStdString(link_.Settings.ComBaudRate));
     SetFieldText(edIP, QString::fromStdString(link_.Settings.NetIP));

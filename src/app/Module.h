@@ -24,6 +24,7 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <vector>
 
 class QAction;
@@ -60,6 +61,9 @@ struct ModuleServices {
     link::IEventPump& pump;
     link::IBeeper& beeper;
     SettingsStore& settings;
+    // The serial ports present, asked at creation and each time the port
+    // list opens.
+    std::function<QStringList()> listPorts = SystemPortNames;
 };
 
 class TfrmModule final : public QMainWindow,
@@ -111,8 +115,8 @@ public:
     bool TestActive() const { return test_.Active; }
     // While a continuous test holds the link: its button says "Cancel test",
     // every other device operation (Connect, every operation button, the
-    // firmware file item) is blocked, and only the pages that need no link
-    // of their own keep their tabs. LeaveTest undoes it all.
+    // firmware file item) and the About box are blocked, and only the pages
+    // that need no link of their own keep their tabs. LeaveTest undoes it all.
     void EnterTest(QPushButton* button, int captionEntry);
     void LeaveTest();
 
@@ -402,8 +406,10 @@ private:
     void EnterPressed();
     // The active connection page's fields into `settings`.
     void CopyActivePage(link::LinkSettings& settings) const;
-    // What the status frame does not show: a command text refused as too long.
-    void ShowRefusal(tests::Outcome outcome);
+    // What the status frame does not show: a command text refused as too
+    // long, with the room there was for what was typed (by default the whole
+    // command, for operations whose fields are capped far below it).
+    void ShowRefusal(tests::Outcome outcome, std::size_t typedRoom = tests::RoomAfter(0));
     void SelectLine(tests::LineSpeed speed);
     // The module ID the G6 commands address.
     int G6ModuleId() const;
@@ -414,6 +420,7 @@ private:
     link::IEventPump& pump_;
     link::IBeeper& beeper_;
     SettingsStore& settings_;
+    std::function<QStringList()> listPorts_;
     link::Link link_;
     link::OperationFrame frame_;
 

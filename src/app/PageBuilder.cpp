@@ -110,20 +110,25 @@ struct RowBuilder {
 
     void operator()(const LampRow& row) const { MakeLamp(window, row.slot, parent, row.rect, White); }
 
-    void operator()(const ComboRow& row) const
-    {
-        QComboBox* combo = MakeControl(window, row.slot, parent, row.rect);
-        combo->setEditable(row.editable);
-        if (row.editable) {
-            combo->setInsertPolicy(QComboBox::NoInsert);
-            LimitTypedLength(combo->lineEdit(), 0);
-        }
-        combo->addItems(row.items);
-        combo->setCurrentIndex(row.selected);
-    }
+    void operator()(const ComboRow& row) const { BuildCombo(window, parent, row, new QComboBox); }
 };
 
 }  // namespace
+
+void BuildCombo(TfrmModule& window, QWidget* parent, const ComboRow& row, QComboBox* combo)
+{
+    combo->setParent(parent);
+    combo->setObjectName(QLatin1String(row.slot.name));
+    combo->setGeometry(row.rect);
+    window.*row.slot.member = combo;
+    combo->setEditable(row.editable);
+    if (row.editable) {
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        LimitTypedLength(combo->lineEdit(), 0);
+    }
+    combo->addItems(row.items);
+    combo->setCurrentIndex(row.selected);
+}
 
 void BuildControls(TfrmModule& window, QWidget* parent, std::initializer_list<Row> rows)
 {

@@ -1,8 +1,8 @@
 // How the window's controls are made: each control is created under its
 // member's name (member and objectName alike) at its rectangle, with its
 // caption, font, list and handler. A page lists its controls as a table of
-// rows, in the layout's order (which is also the keyboard's order), and
-// BuildControls creates them:
+// rows, in the layout's order, and BuildControls creates them (the keyboard's
+// order follows the screen, OrderTabsByScreen in Widgets.h):
 //
 //     BuildControls(*this, box, {
 //         LabelRow{CT_SLOT(lblSetCtrlID), {328, 72, 65, 25}, "Set ID:"},
@@ -140,6 +140,8 @@ struct LampRow {
 using Row = std::variant<LabelRow, ButtonRow, EditRow, ReplyRow, CheckRow, RadioRow, ComboRow, PanelRow, LampRow>;
 
 void BuildControls(TfrmModule& window, QWidget* parent, std::initializer_list<Row> rows);
+// A drop-down of a kind of its own, made by the caller, set up as its row says.
+void BuildCombo(TfrmModule& window, QWidget* parent, const ComboRow& row, QComboBox* combo);
 
 // --- Single controls ---------------------------------------------------------
 

@@ -83,17 +83,19 @@ template <class Source>
 StoredSettings LoadFrom(const Source& source, bool textMayBeInteger)
 {
     StoredSettings loaded;
-    const auto text = [&](const char* name, QString& target) {
+    const auto text = [&](const char* name, QString& target, bool* found = nullptr) {
         const std::optional<IniValue> value = source.Value(QLatin1String(name));
         if (value && value->kind != IniValue::Text)
             return false;
         if (value)
             target = value->text;
+        if (found)
+            *found = value.has_value();
         return true;
     };
-    const auto stdText = [&](const char* name, std::string& target) {
+    const auto stdText = [&](const char* name, std::string& target, bool* found = nullptr) {
         QString read = IniFile::FromUtf8(target);
-        if (!text(name, read))
+        if (!text(name, read, found))
             return false;
         target = read.toStdString();
         return true;
@@ -110,7 +112,7 @@ StoredSettings LoadFrom(const Source& source, bool textMayBeInteger)
             return loaded;
     }
     loaded.link.LinkType = type == 0 ? link::LinkTypeCom : link::LinkTypeNet;
-    if (!stdText("ComBaudRate", loaded.link.ComBaudRate) || !stdText("ComPortName", loaded.link.ComPortName)
+    if (!stdText("ComBaudRate", loaded.link.ComBaudRate) || !stdText("ComPortName", loaded.link.ComPortName, &loaded.comPortStored)
         || !stdText("NetIP", loaded.link.NetIP) || !stdText("NetPort", loaded.link.NetPort)
         || !text("LanguageFlag", loaded.languageName))
         return loaded;

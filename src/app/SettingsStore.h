@@ -25,6 +25,7 @@ struct StoredSettings {
     QString firmwareFile = DefaultFirmwareFile;
     QString languageName = QStringLiteral("English");
     int languageIndex = 0;
+    bool comPortStored = false;  // ComPortName was read, not defaulted
 };
 
 class SettingsStore {

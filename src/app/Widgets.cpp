@@ -11,6 +11,18 @@
 
 namespace ct::app {
 
+void RefilledComboBox::showPopup()
+{
+    if (items) {
+        const QString shown = currentText();
+        clear();
+        addItems(items());
+        setCurrentIndex(findText(shown, Qt::MatchExactly));
+        setEditText(shown);
+    }
+    QComboBox::showPopup();
+}
+
 int GroupBox::FrameTop() const
 {
     return CaptionHeight() / 2;
@@ -66,6 +78,70 @@ void ShowPage(QTabWidget* pages, QWidget* page)
     const int index = pages->indexOf(page);
     pages->tabBar()->setTabEnabled(index, true);
     pages->setTabVisible(index, true);
+}
+
+namespace {
+
+bool TakesTab(const QWidget* widget)
+{
+    return (widget->focusPolicy() & Qt::TabFocus) != 0 && qobject_cast<const QTabWidget*>(widget) == nullptr;
+}
+
+bool HoldsTabStop(const QWidget* widget)
+{
+    if (TakesTab(widget))
+        return true;
+    const QList<QWidget*> inside = widget->findChildren<QWidget*>();
+    return std::any_of(inside.begin(), inside.end(), [](const QWidget* w) { return TakesTab(w); });
+}
+
+void AppendInScreenOrder(QWidget* container, QList<QWidget*>& order)
+{
+    if (auto* tabs = qobject_cast<QTabWidget*>(container)) {
+        // The page control itself is the stop that hands the focus to its tab
+        // bar; left where it was made, Tab would come back to it from the end
+        // of a page. Tab passes over the controls of the pages not shown.
+        order << tabs;
+        for (int i = 0; i < tabs->count(); ++i)
+            AppendInScreenOrder(tabs->widget(i), order);
+        return;
+    }
+    QList<QWidget*> units;
+    for (QObject* child : container->children()) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (widget != nullptr && !widget->isWindow() && HoldsTabStop(widget))
+            units << widget;
+    }
+    std::stable_sort(units.begin(), units.end(),
+                     [](const QWidget* a, const QWidget* b) { return a->y() < b->y(); });
+    // A control joins the row of the one above it when it starts above that
+    // one's middle: controls of a row differ by a few pixels in their tops,
+    // while the next row may overlap the lower edge of a tall button.
+    for (qsizetype first = 0; first < units.size();) {
+        const QRect anchor = units[first]->geometry();
+        qsizetype end = first + 1;
+        while (end < units.size() && units[end]->y() < anchor.center().y())
+            ++end;
+        std::stable_sort(units.begin() + first, units.begin() + end,
+                         [](const QWidget* a, const QWidget* b) { return a->x() < b->x(); });
+        for (qsizetype i = first; i < end; ++i) {
+            if (TakesTab(units[i]))
+                order << units[i];
+            else
+                AppendInScreenOrder(units[i], order);
+        }
+        first = end;
+    }
+}
+
+}  // namespace
+
+void OrderTabsByScreen(QWidget* root)
+{
+    QList<QWidget*> order;
+    AppendInScreenOrder(root, order);
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 namespace {

@@ -21,15 +21,21 @@ tests::Outcome RunG4ReadSerial(link::OperationFrame& frame, const std::string& d
                             });
 }
 
+std::string G4SetIdCommand(const std::string& deviceId, int typeIndex, const std::string& serial, int newId)
+{
+    // "0C" takes the place of the module ID.
+    return WrapModuleCommand(deviceId, typeIndex, std::string(),
+                             link::cmd::G4SetId + serial + std::to_string(newId));
+}
+
 tests::Outcome RunG4SetId(link::OperationFrame& frame, const std::string& deviceId, int typeIndex,
                           const std::string& serial, int newId, IG4View& view)
 {
-    // "0C" takes the place of the module ID.
-    return RunModuleCommand(frame, deviceId, typeIndex, std::string(), link::cmd::G4SetId + serial + std::to_string(newId),
-                            [&view](const link::Link& device) {
-                                view.ShowReply(device.ReplyText());
-                                return true;
-                            });
+    return tests::RunCommandText(frame, G4SetIdCommand(deviceId, typeIndex, serial, newId),
+                                 [&view](const link::Link& device) {
+                                     view.ShowReply(device.ReplyText());
+                                     return true;
+                                 });
 }
 
 }  // namespace ct::modules

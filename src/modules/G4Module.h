@@ -21,6 +21,9 @@ public:
 // btnG4GetSnClick: `moduleId` the item text "0".."8".
 tests::Outcome RunG4ReadSerial(link::OperationFrame& frame, const std::string& deviceId, int typeIndex,
                                const std::string& moduleId, IG4View& view);
+// The wrapped command that gives the module of this type and serial number
+// the ID `newId`.
+std::string G4SetIdCommand(const std::string& deviceId, int typeIndex, const std::string& serial, int newId);
 // btnG4SetIdClick: `newId` 1..8, sent as "%d".
 tests::Outcome RunG4SetId(link::OperationFrame& frame, const std::string& deviceId, int typeIndex,
                           const std::string& serial, int newId, IG4View& view);

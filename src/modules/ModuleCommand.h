@@ -4,8 +4,8 @@
 // position of the type in the drop-downs of the console and the G4 page,
 // which list the same six types under partly different names.
 //
-// RunModuleCommand is the one operation that sends a wrapped command: the
-// console's module command and the G4 page's two commands.
+// RunModuleCommand sends a wrapped command: the console's module command and
+// the G4 page's serial read (its ID change wraps its text the same way).
 #pragma once
 
 #include "tests/Operation.h"

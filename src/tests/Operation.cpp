@@ -47,4 +47,10 @@ bool FitsOneRequest(const std::string& commandText)
     return commandText.size() <= link::MaxCommandLength(link::Framing::Crc);
 }
 
+std::size_t RoomAfter(std::size_t fixedLength)
+{
+    const std::size_t most = link::MaxCommandLength(link::Framing::Crc);
+    return fixedLength < most ? most - fixedLength : 0;
+}
+
 }  // namespace ct::tests

@@ -68,5 +68,8 @@ std::function<bool(const link::Link&)> AcceptLength(int length, int otherLength 
 
 // True if the command text fits one request frame (1493 characters).
 bool FitsOneRequest(const std::string& commandText);
+// How many typed characters fit one request frame after `fixedLength`
+// characters the operation adds itself.
+std::size_t RoomAfter(std::size_t fixedLength);
 
 }  // namespace ct::tests

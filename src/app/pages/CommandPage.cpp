@@ -3,6 +3,7 @@
 #include "app/Module.h"
 #include "app/PageBuilder.h"
 #include "app/Widgets.h"
+#include "modules/ModuleCommand.h"
 #include "tests/CommandConsole.h"
 
 #include <QComboBox>
@@ -55,16 +56,18 @@ void TfrmModule::btnCommandClick()
         [this](const std::string& reply) { ShowReplyIn(edCommandRecv, reply); });
     if (outcome == tests::Outcome::CommandOk)
         SaveLinkSettings();
-    ShowRefusal(outcome);
+    ShowRefusal(outcome, tests::RoomAfter(identity_.DeviceID.size()));
 }
 
 void TfrmModule::btnModuleCommandClick()
 {
+    const int type = cmbModuleType->currentIndex();
+    const std::string moduleId = ToBytes(cmbModuleId->currentText());
     const tests::Outcome outcome = tests::RunConsoleModuleCommand(
-        frame_, identity_.DeviceID, cmbModuleType->currentIndex(), ToBytes(cmbModuleId->currentText()),
-        ToBytes(edModuleCommandSend->text()),
+        frame_, identity_.DeviceID, type, moduleId, ToBytes(edModuleCommandSend->text()),
         [this](const std::string& reply) { ShowReplyIn(edModuleCommandRecv, reply); });
-    ShowRefusal(outcome);
+    ShowRefusal(outcome,
+                tests::RoomAfter(modules::WrapModuleCommand(identity_.DeviceID, type, moduleId, {}).size()));
 }
 
 void TfrmModule::ShowReplyIn(QLineEdit* field, const std::string& reply)
@@ -72,10 +75,10 @@ void TfrmModule::ShowReplyIn(QLineEdit* field, const std::string& reply)
     SetFieldText(field, FromBytes(reply));
 }
 
-void TfrmModule::ShowRefusal(tests::Outcome outcome)
+void TfrmModule::ShowRefusal(tests::Outcome outcome, std::size_t typedRoom)
 {
     if (outcome == tests::Outcome::TooLong)
-        pnMsg->setText(text(txt::CommandTooLong));
+        pnMsg->setText(text(txt::CommandTooLong).arg(typedRoom));
 }
 
 }  // namespace ct::app

@@ -59,8 +59,10 @@ void TfrmModule::btnG4GetSnClick()
 void TfrmModule::btnG4SetIdClick()
 {
     G4View view(*this);
-    ShowRefusal(modules::RunG4SetId(frame_, identity_.DeviceID, cmbG4Type->currentIndex(), ToBytes(edG4Sn->text()),
-                                    cmbG4SetId->currentIndex() + 1, view));
+    const int type = cmbG4Type->currentIndex();
+    const int newId = cmbG4SetId->currentIndex() + 1;
+    ShowRefusal(modules::RunG4SetId(frame_, identity_.DeviceID, type, ToBytes(edG4Sn->text()), newId, view),
+                tests::RoomAfter(modules::G4SetIdCommand(identity_.DeviceID, type, {}, newId).size()));
 }
 
 }  // namespace ct::app

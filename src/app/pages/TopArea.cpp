@@ -33,7 +33,12 @@ void TfrmModule::CreateTopArea(QWidget* client)
     MakePage(*this, CT_SLOT(tsCom), pcPort, "COM");
     BuildControls(*this, tsCom, {
         LabelRow{CT_SLOT(lblPort), {2, 8, 56, 22}, "Port:", Font::Window, Qt::AlignRight},
-        ComboRow{CT_SLOT(cmbPort), {60, 7, 140, 24}, {QStringLiteral("COM1")}, 0, true},
+    });
+    // A USB adapter plugged in after start-up shows up when the list opens.
+    auto* ports = new RefilledComboBox;
+    ports->items = [this] { return BuildPortList(listPorts_()); };
+    BuildCombo(*this, tsCom, ComboRow{CT_SLOT(cmbPort), {60, 7, 140, 24}, {QStringLiteral("COM1")}, 0, true}, ports);
+    BuildControls(*this, tsCom, {
         LabelRow{CT_SLOT(lblSpeed), {2, 40, 56, 22}, "Speed:", Font::Window, Qt::AlignRight},
         ComboRow{CT_SLOT(cmbBaudrate), {60, 39, 140, 24},
                  {QStringLiteral("4800,n,8,1"), QStringLiteral("4800,e,8,1"), QStringLiteral("9600,n,8,1"),
