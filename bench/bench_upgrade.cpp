@@ -205,7 +205,7 @@ bool Measure(sim::ControllerSim& sim, const Path& path, const link::LinkSettings
         run.wallMs = std::chrono::duration<double, std::milli>(t1 - t0).count();
         run.pausedMs = static_cast<double>(pump.pausedNs) / 1e6;
         run.waitingMs = static_cast<double>(pump.portWaitNs) / 1e6;
-        run.transactions = sim.Commands().size();
+        run.transactions = sim.CommandCount();
         results.push_back(run);
         std::printf("| %s | kind %d | %d | %zu | %.1f | %lld | %.1f | %.1f | %.1f | %.3f |\n", path.name, path.kind,
                     image.ImageBlockCount, run.transactions, run.wallMs, tableMs, run.pausedMs,

@@ -1,11 +1,14 @@
 #include "CommandLine.h"
 
+#include "HelpFormat.h"
 #include "Parser.h"
 
+#include "link/ProgramVersion.h"
 #include "modules/ModuleCommand.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 namespace ct::cli {
 
@@ -161,30 +164,57 @@ std::optional<Invocation> Parser::Take(std::string& error) const
 
 namespace {
 
+// The options before a sub-command whose value is the next word.
+bool TakesValue(const std::string& word)
+{
+    static const char* const kValued[] = {"--net", "--com", "--settings", "--framing", "--id"};
+    return std::find(std::begin(kValued), std::end(kValued), word) != std::end(kValued);
+}
+
+// --version among the options before the sub-command. After it the word may
+// be an argument (set-model's --version VVVV), and a version printed in
+// place of the operation would tell a script that it succeeded.
+bool AsksForVersion(const std::vector<std::string>& args)
+{
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--version")
+            return true;
+        if (args[i].rfind("-", 0) != 0 || args[i] == "--")
+            return false;
+        if (TakesValue(args[i]))
+            ++i;
+    }
+    return false;
+}
+
 // The first word that should name a sub-command and names none, with the
 // group it was looked for in ("" at the top); nothing when every sub-command
 // word is known. The parser's own message for it ("A subcommand is
 // required") would not say which word is wrong.
 std::optional<std::string> UnknownSubCommand(const CLI::App& app, const std::vector<std::string>& words)
 {
-    static const char* const kValued[] = {"--net", "--com", "--settings", "--framing", "--id"};
     const CLI::App* group = &app;
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
         if (word == "--")
             return std::nullopt;
         if (word.rfind("-", 0) == 0) {
-            if (std::find(std::begin(kValued), std::end(kValued), word) != std::end(kValued))
+            if (TakesValue(word))
                 ++i;
             continue;
         }
         const CLI::App* sub = nullptr;
+        std::vector<std::string> names;
         for (const CLI::App* candidate : group->get_subcommands({})) {
             if (candidate->get_name() == word)
                 sub = candidate;
+            names.push_back(candidate->get_name());
         }
-        if (!sub)
-            return "unknown sub-command '" + word + "'" + (group == &app ? "" : " of " + group->get_name());
+        if (!sub) {
+            const std::optional<std::string> nearest = NearestName(word, names);
+            return "unknown sub-command '" + word + "'" + (group == &app ? "" : " of " + group->get_name())
+                   + (nearest ? "; did you mean " + *nearest + "?" : "");
+        }
         if (sub->get_subcommands({}).empty())
             return std::nullopt;
         group = sub;
@@ -273,6 +303,10 @@ std::string CardKindNames(std::uint16_t kinds)
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args)
 {
     ParsedCommandLine result;
+    if (AsksForVersion(args)) {
+        std::printf("controller-cli %s\n", ProgramVersion());
+        return result;
+    }
     Parser parser(Where::CommandLine, "0000");
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -286,6 +320,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args)
         }
         result.exitStatus = 64;
         result.error = UnknownSubCommand(parser.app, args).value_or(e.what()) + "\nRun with --help for the usage.";
+        return result;
+    }
+    if (parser.version) {
+        result.exitStatus = 64;
+        result.error = "--version goes before the sub-command";
         return result;
     }
     result.invocation = parser.Take(result.error);

@@ -3,7 +3,10 @@
 #include "link/ControllerInterface.h"
 #include "modules/ModuleCommand.h"
 
+#include "HelpFormat.h"
+
 #include <climits>
+#include <memory>
 
 namespace ct::cli {
 
@@ -119,6 +122,8 @@ const CLI::Validator ModuleTypeCheck(
 
 Parser::Parser(Where where, const std::string& defaultId) : app(kDescription, "controller-cli"), deviceId(defaultId)
 {
+    // Before the sub-commands are added: they take the formatter with them.
+    app.formatter(std::make_shared<WrappingFormatter>(HelpWidth()));
     app.footer(kFooter);
     app.require_subcommand(1);
     // The global options may also follow the sub-command.
@@ -139,15 +144,18 @@ Parser::Parser(Where where, const std::string& defaultId) : app(kDescription, "c
             ->needs(comOption);
         app.add_flag("--json", globals.json,
                      "print one JSON object per result on standard output (same exit status)");
+        // Answered before the parser runs (ParseCommandLine); here for the help
+        // and to refuse it after the sub-command.
+        app.add_flag("--version", version, "print the program's version and exit");
         app.add_flag("--trace", globals.trace,
                      "write every frame sent and received on standard error, with the milliseconds since the "
                      "start; time-outs and failed checks on lines of their own");
     }
-    framingOption =
-        app.add_option("--framing", framingName,
-                       "send only: crc (default; every controller command), xor or xor-etx (the boot loaders)")
-            ->type_name("MODE")
-            ->check(CLI::IsMember({"crc", "xor", "xor-etx"}));
+    // send's option, also taken before the sub-command as it always was;
+    // only send's help shows it.
+    framingOption = app.add_option("--framing", framingName)
+                        ->group("")
+                        ->check(CLI::IsMember({"crc", "xor", "xor-etx"}));
     app.add_option("--id", deviceId,
                    "the DeviceID: exactly the 4 characters that prefix the command texts (default 0000, "
                    "as the window before Connect); not used by send, connect, controller-id --by-sn and "
@@ -186,6 +194,11 @@ void Parser::AddSubCommands()
 {
 
     send = app.add_subcommand("send", "send TEXT as one request and print the reply frame");
+    sendFramingOption =
+        send->add_option("--framing", framingName,
+                         "crc (default; every controller command), xor or xor-etx (the boot loaders)")
+            ->type_name("MODE")
+            ->check(CLI::IsMember({"crc", "xor", "xor-etx"}));
     send->add_option("TEXT", text,
                      "the whole command text, e.g. 0001AS: the controller's ID, a command code and its "
                      "parameters; the reply is printed from its start byte through CR")

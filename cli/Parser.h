@@ -23,12 +23,14 @@ public:
 
     CLI::App app;
     GlobalOptions globals;
+    bool version = false;  // --version after the sub-command
     std::string deviceId;
     std::string framingName = "crc";
     std::string net;
     std::string com;
     std::string serialSettings = link::DefaultComBaudRate;
-    CLI::Option* framingOption = nullptr;
+    CLI::Option* framingOption = nullptr;      // before the sub-command
+    CLI::Option* sendFramingOption = nullptr;  // send's own
     CLI::App* ports = nullptr;
     CLI::App* batch = nullptr;
     std::string batchFile;

@@ -437,6 +437,9 @@ int RunUpgrade(const Invocation& inv, Context& ctx)
     switch (firmware::LoadFirmwareImage(inv.file, inv.kind, *versionPanel, image)) {
     case firmware::LoadResult::CannotOpen:
         return ctx.out.End(ExitCommandError, "command-error", "Load firmware file error!");
+    case firmware::LoadResult::NoImage:
+        std::fputs("no image after the file's 16-byte header\n", stderr);
+        return ctx.out.End(ExitCommandError, "command-error", "Load firmware file error!");
     case firmware::LoadResult::ModelMismatch:
         return ctx.out.End(ExitCommandError, "command-error", "Firmware file format model error!");
     case firmware::LoadResult::Ok:

@@ -10,7 +10,7 @@ packages=(
     fonts-wqy-microhei fonts-liberation fonts-dejavu-core
     libcli11-dev nlohmann-json3-dev
     xvfb xauth
-    dpkg-dev file desktop-file-utils appstream groff-base
+    dpkg-dev file desktop-file-utils appstream groff-base lintian bash-completion
 )
 
 missing=()

@@ -69,20 +69,37 @@ void ControllerSim::InjectFault(const Fault& fault)
 std::vector<std::string> ControllerSim::Commands() const
 {
     std::lock_guard lock(impl_->dispatcher.mutex);
-    return impl_->dispatcher.commands;
+    const auto& kept = impl_->dispatcher.commands;
+    return std::vector<std::string>(kept.begin(), kept.end());
+}
+
+std::size_t ControllerSim::CommandCount() const
+{
+    std::lock_guard lock(impl_->dispatcher.mutex);
+    return impl_->dispatcher.commandsHeard;
+}
+
+void ControllerSim::SetCommandLogLimit(std::size_t limit)
+{
+    auto& d = impl_->dispatcher;
+    std::lock_guard lock(d.mutex);
+    d.commandLimit = limit;
+    while (d.commands.size() > limit)
+        d.commands.pop_front();
 }
 
 void ControllerSim::ClearCommands()
 {
     std::lock_guard lock(impl_->dispatcher.mutex);
     impl_->dispatcher.commands.clear();
+    impl_->dispatcher.commandsHeard = 0;
 }
 
 bool ControllerSim::WaitForCommands(std::size_t n, std::chrono::milliseconds timeout) const
 {
     auto& d = impl_->dispatcher;
     std::unique_lock lock(d.mutex);
-    return d.commandsArrived.wait_for(lock, timeout, [&] { return d.commands.size() >= n; });
+    return d.commandsArrived.wait_for(lock, timeout, [&] { return d.commandsHeard >= n; });
 }
 
 ControllerConfig ControllerSim::Config() const

@@ -161,12 +161,16 @@ public:
 
     void InjectFault(const Fault& fault);
 
-    // Every command text a controller heard, in order: received with a
+    // The command texts a controller heard, in order: received with a
     // valid check, not while it reboots, and on the terminal not at another
-    // baud rate than its line's.
+    // baud rate than its line's. Only the last SetCommandLogLimit ones are
+    // kept (4096 unless set; 0 keeps none).
     std::vector<std::string> Commands() const;
+    // All heard since the last ClearCommands, also those no longer kept.
+    std::size_t CommandCount() const;
+    void SetCommandLogLimit(std::size_t limit);
     void ClearCommands();
-    // Waits until at least n command texts were received; false on time-out.
+    // Waits until at least n command texts were heard; false on time-out.
     bool WaitForCommands(std::size_t n, std::chrono::milliseconds timeout) const;
 
     // Current state (changed by the commands it answers, e.g. "AV" sets the ID,

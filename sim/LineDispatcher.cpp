@@ -96,7 +96,12 @@ std::optional<LineDispatcher::Answer> LineDispatcher::Handle(std::string_view co
                 std::fprintf(stderr, "sim: not heard (%s): %s\n", why, link::EscapeBytes(commandText).c_str());
             return std::nullopt;
         }
-        commands.emplace_back(commandText);
+        ++commandsHeard;
+        if (commandLimit > 0) {
+            if (commands.size() >= commandLimit)
+                commands.pop_front();
+            commands.emplace_back(commandText);
+        }
         if (verbose)
             std::fprintf(stderr, "sim: %s\n%s", link::EscapeBytes(commandText).c_str(), lineNote.c_str());
         if (reply && reply->framing == link::Framing::Crc) {

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -66,8 +67,17 @@ struct LineDispatcher {
     mutable std::condition_variable commandsArrived;
     std::vector<Station> stations;  // never empty
     FaultSet faults;
-    std::vector<std::string> commands;
+    // The last `commandLimit` command texts heard; `commandsHeard` counts
+    // them all since the log was last cleared. Bounded so that a substitute
+    // left serving a continuous test for days does not grow without end.
+    std::deque<std::string> commands;
+    std::size_t commandLimit = DefaultCommandLimit;
+    std::size_t commandsHeard = 0;
     bool verbose = false;
+
+    // Enough for every upgrade a test runs (1024 blocks of 64 bytes, each
+    // programmed and read back) at some 50 bytes a command.
+    static constexpr std::size_t DefaultCommandLimit = 4096;
 
 private:
     // Why the controller does not hear a request now, or nothing. Under mutex.

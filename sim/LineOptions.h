@@ -3,7 +3,7 @@
 //
 //   --controller ID,SERIAL[,MODEL[,VERSION]]
 //       another controller; the first is the one of --id, --serial, --model
-//       and --version. ID 4 characters, SERIAL 8, MODEL at most 12, VERSION at
+//       and --firmware-version. ID 4 characters, SERIAL 8, MODEL at most 12, VERSION at
 //       most 4.
 //   --g6 [CONTROLLER:]ID,SERIAL[,CARDTYPE,DELAY,MODE]   or   --g6 [CONTROLLER:]none
 //       a G6 module: ID 0 to 8, SERIAL 8 characters, the three card-type

@@ -1,6 +1,9 @@
 // controller-sim: a substitute controller to try the tool against, on TCP
 // and/or a pseudo-terminal, until SIGINT or SIGTERM.
 
+#include "link/Link.h"
+#include "link/ProgramVersion.h"
+
 #include "sim/ControllerModel.h"
 #include "sim/ControllerSim.h"
 #include "sim/FaultPlan.h"
@@ -28,7 +31,9 @@ const char kUsage[] =
     "  --id ID           controller ID, 4 characters (default 0001)\n"
     "  --model TEXT      model designation, up to 12 characters (default\n"
     "                    KX410NT4-SG4)\n"
-    "  --version TEXT    version, up to 4 characters (default 0520)\n"
+    "  --firmware-version TEXT\n"
+    "                    the controller's firmware version as DB reports it, up\n"
+    "                    to 4 characters (default 0520)\n"
     "  --serial TEXT     serial number, 8 characters (default 16030001)\n"
     "  --inputs STATES   DI1..DI8 as 8 characters, '1' active (default 00000000)\n"
     "  --record TAG,YYYYMMDDhhmmss,CODE,VALUE\n"
@@ -91,7 +96,8 @@ const char kUsage[] =
     "                    are refused beside it; --tcp, --no-tcp, --pty, --quiet\n"
     "                    and --fault still apply, faults after the file's\n"
     "  --quiet           do not log received commands to stderr\n"
-    "  --help            this text\n";
+    "  --help            this text\n"
+    "  --version         the program's version\n";
 
 const char kFileFormat[] =
     "\n"
@@ -168,26 +174,31 @@ ct::sim::SimConfig LoadLineFile(const std::string& path)
 }
 
 // The field behind an option "--NAME" that sets one of the first
-// controller's values.
+// controller's values: the line file's key, but for the firmware version,
+// whose plain name --version is the program's own.
 const ct::sim::Field<ct::sim::ControllerConfig>* ControllerOption(const std::string& option)
 {
-    if (option.rfind("--", 0) != 0)
+    if (option.rfind("--", 0) != 0 || option == "--version")
         return nullptr;
-    return ct::sim::FindField(ct::sim::ControllerFields(), std::string_view(option).substr(2));
+    const std::string_view key = option == "--firmware-version" ? "version" : std::string_view(option).substr(2);
+    return ct::sim::FindField(ct::sim::ControllerFields(), key);
 }
 
-bool SplitHostPort(const std::string& text, std::string& host, std::uint16_t& port)
+// HOST:PORT of --tcp; nothing, or why the text is none.
+const char* SplitHostPort(const std::string& text, std::string& host, std::uint16_t& port)
 {
     const auto colon = text.rfind(':');
-    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size())
-        return false;
+    if (colon == std::string::npos)
+        return "want HOST:PORT";
+    if (!ct::link::ParseNetIP(text.substr(0, colon)))
+        return "HOST must be a dotted IPv4 address such as 127.0.0.1";
     char* end = nullptr;
     const long value = std::strtol(text.c_str() + colon + 1, &end, 10);
-    if (*end != '\0' || value < 0 || value > 65535)
-        return false;
+    if (colon + 1 == text.size() || *end != '\0' || value < 0 || value > 65535)
+        return "PORT must be a number 0 to 65535";
     host = text.substr(0, colon);
     port = static_cast<std::uint16_t>(value);
-    return true;
+    return nullptr;
 }
 
 }  // namespace
@@ -219,10 +230,13 @@ int main(int argc, char** argv)
             std::fputs(kUsage, stdout);
             std::fputs(kFileFormat, stdout);
             return 0;
+        } else if (opt == "--version") {
+            std::printf("controller-sim %s\n", ct::ProgramVersion());
+            return 0;
         } else if (opt == "--tcp") {
             const std::string v = value();
-            if (!SplitHostPort(v, host, port))
-                Fail("bad HOST:PORT", v.c_str());
+            if (const char* why = SplitHostPort(v, host, port))
+                Fail(("bad --tcp, " + std::string(why)).c_str(), v.c_str());
             tcp = true;
         } else if (opt == "--no-tcp") {
             tcp = false;
@@ -322,6 +336,8 @@ int main(int argc, char** argv)
     ct::sim::ControllerSim sim(line.controllers);
     ct::sim::ApplySimConfig(sim, line);
     sim.SetVerbose(!quiet);
+    // Nobody reads the log of a served line: keep none.
+    sim.SetCommandLogLimit(0);
     if (tcp) {
         if (!sim.ListenTcp(host, port)) {
             std::fprintf(stderr, "controller-sim: cannot listen on %s:%u: %s\n", host.c_str(), port,

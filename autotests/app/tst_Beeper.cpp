@@ -1,9 +1,15 @@
-// The tone beep: the generated tone's length, pitch, loudness and ramps, and a
+// The tone beep: the generated tone's length, pitch, loudness and ramps, a
 // beep that returns within its bound without running the caller's events,
-// whether or not the machine has a sound output.
+// whether or not the machine has a sound output, and one that on a machine
+// without a sound server prints nothing and sets up no sound output before
+// it is asked for (in a child process, the test program started again with
+// --beep-once).
 #include "app/Beeper.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
@@ -20,7 +26,31 @@ private slots:
     void toneSamples_notPositive_empty();
     void beep_anyMachine_returnsInBoundWithoutRunningEvents();
     void beep_notPositive_returnsAtOnce();
+    void beep_noSoundServer_silentAndLoadedOnlyByFirstBeep();
 };
+
+namespace {
+
+bool SoundOutputLoaded()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6Multimedia");
+}
+
+// The child's side: whether the sound output is loaded before and after one
+// beep, then a message of the program's own that must still get through.
+int BeepOnce()
+{
+    ToneBeeper beeper;
+    std::printf("before=%d ", SoundOutputLoaded());
+    beeper.Beep(ct::link::LowBeepHz, 20);
+    std::printf("after=%d\n", SoundOutputLoaded());
+    std::fflush(stdout);
+    qWarning("own message");
+    return 0;
+}
+
+}  // namespace
 
 void tst_Beeper::toneSamples_tone_lengthPitchAndRamps_data()
 {
@@ -94,5 +124,34 @@ void tst_Beeper::beep_notPositive_returnsAtOnce()
     QVERIFY(clock.elapsed() < 1000);
 }
 
-QTEST_GUILESS_MAIN(tst_Beeper)
+void tst_Beeper::beep_noSoundServer_silentAndLoadedOnlyByFirstBeep()
+{
+#if !defined(Q_OS_LINUX) || !defined(CT_HAVE_MULTIMEDIA)
+    QSKIP("the sound output module is built on Linux with Qt Multimedia");
+#else
+    QTemporaryDir runtime;
+    QVERIFY(runtime.isValid());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // No sound server at all, even on a developer's machine that has one.
+    environment.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + runtime.filePath("none"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    environment.remove(QStringLiteral("QT_LOGGING_RULES"));
+    QProcess child;
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--beep-once")});
+    QVERIFY(child.waitForFinished(30000));
+    QCOMPARE(child.exitCode(), 0);
+    QCOMPARE(child.readAllStandardOutput(), QByteArray("before=0 after=1\n"));
+    QCOMPARE(child.readAllStandardError(), QByteArray("own message\n"));
+#endif
+}
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "--beep-once") == 0)
+        return BeepOnce();
+    tst_Beeper test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_Beeper.moc"

@@ -8,9 +8,9 @@
 #include "app/Catalogue.h"
 #include "app/Lamp.h"
 #include "app/Module.h"
-#include "link/FrameCodec.h"
 #include "sim/ControllerModel.h"
 #include "sim/ControllerSim.h"
+#include "support/FaultColumns.h"
 #include "support/WindowRig.h"
 
 #include <QApplication>
@@ -26,17 +26,14 @@
 #include <QtTest>
 
 #include <algorithm>
-#include <array>
-#include <chrono>
 #include <string>
 #include <vector>
 
-using ct::sim::Fault;
-using ct::sim::FaultKind;
+using ct::testing::Column;
 using ct::testing::CountOf;
+using ct::testing::Trouble;
 using ct::testing::Via;
 using ct::testing::WindowRig;
-using namespace std::chrono_literals;
 namespace txt = ct::app::txt;
 
 namespace {
@@ -104,60 +101,17 @@ const std::vector<Operation>& Operations()
     return all;
 }
 
-enum class Trouble {
-    None,
-    Silence,
-    WrongCrc,
-    LowerCaseCrc,
-    WrongLength,
-    ExtraBytes,
-    NulInside,
-    NoiseBefore,
-    SplitBytes,
-    LateReply,
-    Refused,
-};
-
-struct Column {
-    Trouble trouble;
-    const char* name;
-};
-
-constexpr std::array<Column, 11> Columns = {{
-    {Trouble::None, "no fault"},
-    {Trouble::Silence, "silence"},
-    {Trouble::WrongCrc, "wrong CRC"},
-    {Trouble::LowerCaseCrc, "lower-case CRC"},
-    {Trouble::WrongLength, "wrong length"},
-    {Trouble::ExtraBytes, "extra bytes before CR"},
-    {Trouble::NulInside, "NUL inside"},
-    {Trouble::NoiseBefore, "noise before start"},
-    {Trouble::SplitBytes, "split bytes"},
-    {Trouble::LateReply, "late reply"},
-    {Trouble::Refused, "connection refused"},
-}};
-
-Fault FaultFor(Trouble trouble, const std::string& code)
+// Every reply fault, after a case without one and before a controller that
+// is not there.
+const std::vector<Column>& Columns()
 {
-    Fault f;
-    f.command = code;
-    f.times = -1;
-    switch (trouble) {
-    case Trouble::Silence: f.kind = FaultKind::NoAnswer; break;
-    case Trouble::WrongCrc: f.kind = FaultKind::WrongCrc; break;
-    case Trouble::LowerCaseCrc: f.kind = FaultKind::LowerCaseCrc; break;
-    case Trouble::WrongLength: f.kind = FaultKind::WrongLength; f.count = 3; break;
-    case Trouble::ExtraBytes: f.kind = FaultKind::ExtraBytes; f.count = 3; break;
-    case Trouble::NulInside: f.kind = FaultKind::NulInside; break;
-    // Six bytes: every kind of noise, CR, NUL and EOT among them.
-    case Trouble::NoiseBefore: f.kind = FaultKind::NoiseBefore; f.count = 6; break;
-    case Trouble::SplitBytes: f.kind = FaultKind::SplitBytes; f.gap = 5ms; break;
-    // Past the 1200 ms a TCP reply has.
-    case Trouble::LateReply: f.kind = FaultKind::Delay; f.delay = 1500ms; break;
-    case Trouble::None:
-    case Trouble::Refused: break;
-    }
-    return f;
+    static const std::vector<Column> all = [] {
+        std::vector<Column> columns{{Trouble::None, "no fault"}};
+        columns.insert(columns.end(), ct::testing::ReplyFaults.begin(), ct::testing::ReplyFaults.end());
+        columns.push_back({Trouble::Refused, "connection refused"});
+        return columns;
+    }();
+    return all;
 }
 
 ct::sim::ControllerConfig SimConfig(const std::string& id)
@@ -175,11 +129,7 @@ bool CrcHasLetters(const std::string& id, const std::string& code, bool anyContr
 {
     ct::sim::ControllerModel model(SimConfig(id));
     const auto reply = model.Answer((anyController ? DefaultId : id) + code);
-    if (!reply)
-        return false;
-    const std::string frame = ct::link::EncodeReply(ct::link::Framing::Crc, *reply);
-    const std::string crc = frame.substr(frame.size() - 5, 4);
-    return std::any_of(crc.begin(), crc.end(), [](char c) { return c >= 'A' && c <= 'F'; });
+    return reply && ct::testing::ReplyCrcHasLetters(*reply);
 }
 
 // The controller ID for a case: "0000", the window's own before any Connect,
@@ -247,15 +197,9 @@ int ExpectedMessage(const Operation& operation, Trouble trouble, const std::stri
     return EffectOf(trouble, id, "DB") == Effect::Intact ? txt::CommandOk : txt::CommandError;
 }
 
-const char* MessageName(int entry)
-{
-    return entry == txt::CommandOk ? "ok" : entry == txt::CommandError ? "command error" : "connect error";
-}
-
 }  // namespace
 
 Q_DECLARE_METATYPE(Op)
-Q_DECLARE_METATYPE(Trouble)
 
 class tst_FaultMatrix : public QObject {
     Q_OBJECT
@@ -270,15 +214,13 @@ private slots:
 
 void tst_FaultMatrix::initTestCase()
 {
-    qInfo("fault matrix: %d operations x %d faults = %d cases", int(Operations().size()), int(Columns.size()),
-          int(Operations().size() * Columns.size()));
+    qInfo("fault matrix: %d operations x %d faults = %d cases", int(Operations().size()), int(Columns().size()),
+          int(Operations().size() * Columns().size()));
 }
 
 void tst_FaultMatrix::cleanup()
 {
-    // A failed case must not leave its hourglass to the next.
-    while (QApplication::overrideCursor() != nullptr)
-        QApplication::restoreOverrideCursor();
+    ct::testing::DropOverrideCursors();
 }
 
 void tst_FaultMatrix::operation_faultyController_endsAsOwedWithWindowIdle_data()
@@ -289,13 +231,13 @@ void tst_FaultMatrix::operation_faultyController_endsAsOwedWithWindowIdle_data()
     QTest::addColumn<int>("message");
 
     for (const Operation& operation : Operations()) {
-        for (const Column& column : Columns) {
+        for (const Column& column : Columns()) {
             const std::string id = IdFor(operation, column.trouble);
             QString name = QStringLiteral("%1, %2").arg(QLatin1String(operation.name), QLatin1String(column.name));
             if (id != DefaultId)
                 name += QStringLiteral(" (controller %1)").arg(QString::fromStdString(id));
             const int message = ExpectedMessage(operation, column.trouble, id);
-            name += QStringLiteral(": %1").arg(QLatin1String(MessageName(message)));
+            name += QStringLiteral(": %1").arg(QLatin1String(ct::testing::MessageName(message)));
             QTest::newRow(qPrintable(name)) << operation.op << column.trouble << QString::fromStdString(id)
                                             << message;
         }
@@ -326,7 +268,7 @@ void tst_FaultMatrix::operation_faultyController_endsAsOwedWithWindowIdle()
         }
         if (trouble != Trouble::None) {
             for (const std::string& code : operation.codes)
-                rig.sim->InjectFault(FaultFor(trouble, code));
+                rig.sim->InjectFault(ct::testing::FaultFor(trouble, code));
         }
     }
 
@@ -403,13 +345,11 @@ void tst_FaultMatrix::operation_faultyController_endsAsOwedWithWindowIdle()
     QTest::mouseClick(button, Qt::LeftButton);
     stopper.stop();
 
-    QCOMPARE(w.pnMsg->text(), rig.Text(message));
-    QVERIFY(!w.Busy());
-    QVERIFY(w.WindowEnabled());
+    ct::testing::VerifyWindowIdle(rig, w, message);
+    if (QTest::currentTestFailed())
+        return;
     QVERIFY(!w.TestActive());
     QVERIFY(!w.TestRunning());
-    QVERIFY(!w.LinkOpen());
-    QCOMPARE(QApplication::overrideCursor(), nullptr);
     QCOMPARE(w.btnDIDO->text(), rig.Text(txt::DidoTest));
     QCOMPARE(w.btnPooling->text(), rig.Text(txt::PoolingTest));
     QVERIFY(w.pcMain->isTabVisible(w.pcMain->indexOf(w.tsCommand)));

@@ -5,6 +5,7 @@
 // painting and blinking through the long pauses, and the model name.
 #include "app/Lamp.h"
 #include "app/Widgets.h"
+#include "support/FirmwareFile.h"
 #include "support/WindowRig.h"
 
 #include <QCheckBox>
@@ -25,25 +26,13 @@
 #include <vector>
 
 using ct::app::TfrmModule;
+using ct::testing::Pauses;
 using ct::testing::Via;
+using ct::testing::WriteFirmware;
 using ct::testing::WindowRig;
 namespace txt = ct::app::txt;
 
 namespace {
-
-// A firmware file: the header padded with NULs to 16 bytes, then the payload.
-QString WriteFirmware(const QTemporaryDir& dir, const QString& name, const QByteArray& header,
-                      const QByteArray& payload)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {};
-    QByteArray head = header.left(16);
-    head.append(QByteArray(16 - head.size(), '\0'));
-    file.write(head + payload);
-    return path;
-}
 
 QByteArray Payload(int size)
 {
@@ -70,6 +59,7 @@ private slots:
     void modelName_buttonsFillFields_setSendsTwelveCharacters();
 
 private:
+    void MakeRig(Pauses pauses);
     // Connect, so that the version panel shows the controller's model.
     void ConnectTo(const ct::sim::ControllerConfig& config);
     // File -> Firmware file, and the file chosen in the dialog.
@@ -88,7 +78,14 @@ private:
 
 void tst_FirmwarePages::init()
 {
-    rig_ = std::make_unique<WindowRig>();
+    MakeRig(Pauses::Skipped);
+}
+
+void tst_FirmwarePages::MakeRig(Pauses pauses)
+{
+    w_ = nullptr;
+    rig_.reset();
+    rig_ = std::make_unique<WindowRig>(pauses);
     w_ = rig_->window.get();
     w_->dlgLoad->setOption(QFileDialog::DontUseNativeDialog);
     QVERIFY(rig_->Show());
@@ -107,6 +104,8 @@ void tst_FirmwarePages::ConnectTo(const ct::sim::ControllerConfig& config)
     QTest::mouseClick(w_->btnConnect, Qt::LeftButton);
     QCOMPARE(w_->pnMsg->text(), rig_->Text(txt::CommandOk));
     rig_->sim->ClearCommands();
+    rig_->transports.opens = 0;
+    rig_->transports.written.clear();
     rig_->beeper.frequencies.clear();
 }
 
@@ -137,6 +136,7 @@ void tst_FirmwarePages::upgrade_fileProblems_messageRedLampLowBeepNothingOpened_
     QTest::newRow("gone since it was chosen") << "gone.KXB" << int(txt::LoadFirmwareError);
     QTest::newRow("another model") << "other.KXB" << int(txt::FirmwareModelError);
     QTest::newRow("lower-case header") << "lower.KXB" << int(txt::FirmwareModelError);
+    QTest::newRow("no image after the header") << "empty.KXB" << int(txt::LoadFirmwareError);
 }
 
 void tst_FirmwarePages::upgrade_fileProblems_messageRedLampLowBeepNothingOpened()
@@ -146,6 +146,7 @@ void tst_FirmwarePages::upgrade_fileProblems_messageRedLampLowBeepNothingOpened(
     WriteFirmware(rig_->dir_, QStringLiteral("other.KXB"), "KX420NT4-SG4", Payload(600));
     WriteFirmware(rig_->dir_, QStringLiteral("lower.KXB"), "kx410nt4-sg4", Payload(600));
     WriteFirmware(rig_->dir_, QStringLiteral("gone.KXB"), "KX410NT4-SG4", Payload(600));
+    WriteFirmware(rig_->dir_, QStringLiteral("empty.KXB"), "KX410NT4-SG4", {});
     ct::sim::ControllerConfig config;
     config.loader = ct::sim::LoaderKind::Block256;
     ConnectTo(config);
@@ -158,13 +159,14 @@ void tst_FirmwarePages::upgrade_fileProblems_messageRedLampLowBeepNothingOpened(
     QCOMPARE(w_->pnMsg->text(), rig_->Text(message));
     QCOMPARE(w_->shComm->colour(), QColor(Qt::red));
     QCOMPARE(rig_->beeper.frequencies, std::vector<int>{ct::link::LowBeepHz});
-    QTest::qWait(50);
-    QVERIFY(rig_->Commands().empty());
+    QCOMPARE(rig_->transports.opens, 0);
     QVERIFY(!w_->LinkOpen() && w_->WindowEnabled());
 }
 
 void tst_FirmwarePages::upgrade_chosenLoader_flashHoldsImageAndWindowKeptPainting()
 {
+    // The blinking is seen only in pauses that take their time.
+    MakeRig(Pauses::Real);
     ct::sim::ControllerConfig config;
     config.loader = ct::sim::LoaderKind::Block256;
     ConnectTo(config);
@@ -220,8 +222,7 @@ void tst_FirmwarePages::upgrade_kindWithoutLoader_commandErrorNothingSent()
     QTest::mouseClick(w_->btnFirmware, Qt::LeftButton);
 
     QCOMPARE(w_->pnMsg->text(), rig_->Text(txt::CommandError));
-    QTest::qWait(50);
-    QVERIFY(rig_->Commands().empty());
+    QVERIFY(rig_->transports.written.empty());
     QCOMPARE(rig_->sim->LoaderEntries(), 0);
 }
 

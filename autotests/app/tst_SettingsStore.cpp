@@ -155,7 +155,7 @@ void AwkwardTexts()
     row("outsideBmp", u8"\U0001F600", u8"\U0001F600");
     row("embeddedNul", QByteArray("COM3\0junk", 9), "COM3");
     row("invalidUtf8", "a\xff\xc3", "a\xef\xbf\xbd\xef\xbf\xbd");
-    row("long", QByteArray(200000, 'x') + ",y", QByteArray(200000, 'x') + ",y");
+    row("long", QByteArray(100000, 'x') + ",y", QByteArray(100000, 'x') + ",y");
 }
 
 }  // namespace
@@ -192,6 +192,8 @@ private slots:
     void save_handWrittenFile_onlyItsOwnLinesChange();
     void save_fileWithoutGeneralSection_valuesAddedOnTop();
     void save_unreadableFile_leftAlone();
+    void store_fileOverLimit_leftAloneDefaultsUsed_data();
+    void store_fileOverLimit_leftAloneDefaultsUsed();
     void saveFirmwareAndLanguage_onlyTheirValueWritten();
     void save_unwritableLocation_silentNothingWritten();
     void platformStore_userIniFile_roundTrip();
@@ -592,6 +594,31 @@ void tst_SettingsStore::save_unreadableFile_leftAlone()
     store.SaveLanguage(QStringLiteral("ChineseGB"));
     QVERIFY(QFileInfo(path).isDir());
     QVERIFY(QDir(path).isEmpty());
+}
+
+void tst_SettingsStore::store_fileOverLimit_leftAloneDefaultsUsed_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<bool>("read");
+    QTest::addColumn<bool>("rewritten");
+    const qint64 limit = ct::app::MaxSettingsFileBytes;
+    QTest::newRow("at the limit, saved past it") << limit << true << false;
+    QTest::newRow("below, saved within") << limit - 100 << true << true;
+    QTest::newRow("one byte over") << limit + 1 << false << false;
+}
+
+void tst_SettingsStore::store_fileOverLimit_leftAloneDefaultsUsed()
+{
+    QFETCH(qint64, size);
+    QFETCH(bool, read);
+    QFETCH(bool, rewritten);
+    QByteArray text = "[General]\nNetPort=4001\n;";
+    text += QByteArray(size - text.size() - 1, 'x') + "\n";
+    const QString path = files_.WriteRaw(text);
+
+    QCOMPARE(SettingsStore(path).Load().link.NetPort, std::string(read ? "4001" : "5001"));
+    SettingsStore(path).SaveLanguage(QStringLiteral("ChineseGB"));
+    QCOMPARE(Files::Text(path) != text, rewritten);
 }
 
 void tst_SettingsStore::saveFirmwareAndLanguage_onlyTheirValueWritten()

@@ -8,14 +8,14 @@
 // and never the start command, a successful one has left the image in flash.
 #include "app/Catalogue.h"
 #include "app/Module.h"
-#include "link/FrameCodec.h"
 #include "sim/ControllerSim.h"
+#include "support/FaultColumns.h"
+#include "support/FirmwareFile.h"
 #include "support/WindowRig.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
-#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QProgressBar>
@@ -26,19 +26,19 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
 
 using ct::app::TfrmModule;
-using ct::sim::Fault;
-using ct::sim::FaultKind;
 using ct::sim::LoaderFault;
 using ct::sim::LoaderKind;
+using ct::testing::Column;
+using ct::testing::ReplyFaults;
+using ct::testing::Trouble;
 using ct::testing::Via;
+using ct::testing::WriteFirmware;
 using ct::testing::WindowRig;
-using namespace std::chrono_literals;
 namespace txt = ct::app::txt;
 
 using LoaderFaults = std::vector<LoaderFault>;
@@ -103,60 +103,6 @@ constexpr std::array<CrcCommand, 4> CrcCommands = {{
     {Phase::Start, "Zr"},
 }};
 
-enum class Trouble {
-    None,
-    Silence,
-    WrongCrc,
-    LowerCaseCrc,
-    WrongLength,
-    ExtraBytes,
-    NulInside,
-    NoiseBefore,
-    SplitBytes,
-    LateReply,
-    Refused,
-};
-
-struct Column {
-    Trouble trouble;
-    const char* name;
-};
-
-constexpr std::array<Column, 9> ReplyFaults = {{
-    {Trouble::Silence, "silence"},
-    {Trouble::WrongCrc, "wrong CRC"},
-    {Trouble::LowerCaseCrc, "lower-case CRC"},
-    {Trouble::WrongLength, "wrong length"},
-    {Trouble::ExtraBytes, "extra bytes before CR"},
-    {Trouble::NulInside, "NUL inside"},
-    {Trouble::NoiseBefore, "noise before start"},
-    {Trouble::SplitBytes, "split bytes"},
-    {Trouble::LateReply, "late reply"},
-}};
-
-Fault FaultFor(Trouble trouble, const std::string& code)
-{
-    Fault f;
-    f.command = code;
-    f.times = -1;
-    switch (trouble) {
-    case Trouble::Silence: f.kind = FaultKind::NoAnswer; break;
-    case Trouble::WrongCrc: f.kind = FaultKind::WrongCrc; break;
-    case Trouble::LowerCaseCrc: f.kind = FaultKind::LowerCaseCrc; break;
-    case Trouble::WrongLength: f.kind = FaultKind::WrongLength; f.count = 3; break;
-    case Trouble::ExtraBytes: f.kind = FaultKind::ExtraBytes; f.count = 3; break;
-    case Trouble::NulInside: f.kind = FaultKind::NulInside; break;
-    case Trouble::NoiseBefore: f.kind = FaultKind::NoiseBefore; f.count = 6; break;
-    // A read-back of over a thousand bytes then takes longer than the
-    // 1200 ms a TCP reply has; an acknowledgement does not.
-    case Trouble::SplitBytes: f.kind = FaultKind::SplitBytes; f.gap = 5ms; break;
-    case Trouble::LateReply: f.kind = FaultKind::Delay; f.delay = 1500ms; break;
-    case Trouble::None:
-    case Trouble::Refused: break;
-    }
-    return f;
-}
-
 QByteArray Payload(int size)
 {
     QByteArray bytes(size, '\0');
@@ -190,13 +136,6 @@ std::string CrcReplyText(const std::string& id, Phase phase)
     return id + code + HexOf(Flashed(InfoOf(Route::Kind3ByChoice)).left(512));
 }
 
-bool CrcHasLetters(const std::string& replyText)
-{
-    const std::string frame = ct::link::EncodeReply(ct::link::Framing::Crc, replyText);
-    const std::string crc = frame.substr(frame.size() - 5, 4);
-    return std::any_of(crc.begin(), crc.end(), [](char c) { return c >= 'A' && c <= 'F'; });
-}
-
 const std::string DefaultId = "0001";
 
 // The controller's ID: the substitute controller's own, unless lower-case
@@ -204,11 +143,11 @@ const std::string DefaultId = "0001";
 // whose reply has letters in its CRC.
 std::string IdFor(Phase phase, Trouble trouble)
 {
-    if (trouble != Trouble::LowerCaseCrc || CrcHasLetters(CrcReplyText(DefaultId, phase)))
+    if (trouble != Trouble::LowerCaseCrc || ct::testing::ReplyCrcHasLetters(CrcReplyText(DefaultId, phase)))
         return DefaultId;
     for (int n = 2; n <= 9999; ++n) {
         const std::string id = QStringLiteral("%1").arg(n, 4, 10, QLatin1Char('0')).toStdString();
-        if (CrcHasLetters(CrcReplyText(id, phase)))
+        if (ct::testing::ReplyCrcHasLetters(CrcReplyText(id, phase)))
             return id;
     }
     return DefaultId;
@@ -314,24 +253,6 @@ int CountStartingWith(const std::vector<std::string>& commands, const std::strin
                              [&prefix](const std::string& c) { return c.rfind(prefix, 0) == 0; }));
 }
 
-const char* MessageName(int entry)
-{
-    return entry == txt::CommandOk ? "ok" : entry == txt::CommandError ? "command error" : "connect error";
-}
-
-// A firmware file: the header padded with NULs to 16 bytes, then the payload.
-QString WriteFirmware(const QTemporaryDir& dir, const QByteArray& header, const QByteArray& payload)
-{
-    const QString path = dir.filePath(QStringLiteral("fw.KXB"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {};
-    QByteArray head = header.left(16);
-    head.append(QByteArray(16 - head.size(), '\0'));
-    file.write(head + payload);
-    return path;
-}
-
 struct Row {
     QString name;
     Route route;
@@ -353,7 +274,7 @@ std::vector<Row> Rows()
         QString name = QStringLiteral("%1, %2").arg(QLatin1String(route.name), what);
         if (id != DefaultId)
             name += QStringLiteral(" (controller %1)").arg(QString::fromStdString(id));
-        name += QStringLiteral(": %1").arg(QLatin1String(MessageName(expected.message)));
+        name += QStringLiteral(": %1").arg(QLatin1String(ct::testing::MessageName(expected.message)));
         if (expected.message == txt::CommandError)
             name += QStringLiteral(" in %1").arg(QLatin1String(PhaseName(expected.lastPhase)));
         rows.push_back({name, route.route, code, trouble, faults, id, expected, attemptsOf});
@@ -411,7 +332,6 @@ std::vector<Row> Rows()
 }  // namespace
 
 Q_DECLARE_METATYPE(Route)
-Q_DECLARE_METATYPE(Trouble)
 Q_DECLARE_METATYPE(Phase)
 Q_DECLARE_METATYPE(LoaderFaults)
 
@@ -449,9 +369,7 @@ void tst_UpgradeFaults::initTestCase()
 
 void tst_UpgradeFaults::cleanup()
 {
-    // A failed case must not leave its hourglass to the next.
-    while (QApplication::overrideCursor() != nullptr)
-        QApplication::restoreOverrideCursor();
+    ct::testing::DropOverrideCursors();
 }
 
 void tst_UpgradeFaults::upgrade_faultyLoader_endsAsOwedWithWindowIdle_data()
@@ -505,10 +423,10 @@ void tst_UpgradeFaults::upgrade_faultyLoader_endsAsOwedWithWindowIdle()
         QCOMPARE(w.Identity().DeviceID, deviceId);
         rig.sim->ClearCommands();
         if (trouble != Trouble::None)
-            rig.sim->InjectFault(FaultFor(trouble, code.toStdString()));
+            rig.sim->InjectFault(ct::testing::FaultFor(trouble, code.toStdString()));
     }
     const QByteArray payload = Payload(info.payloadSize);
-    const QString path = WriteFirmware(rig.dir_, info.header, payload);
+    const QString path = WriteFirmware(rig.dir_, QStringLiteral("fw.KXB"), info.header, payload);
     QVERIFY(!path.isEmpty());
     ChooseFile(w, path);
     QCOMPARE(w.FirmwareFile(), path);
@@ -517,11 +435,9 @@ void tst_UpgradeFaults::upgrade_faultyLoader_endsAsOwedWithWindowIdle()
 
     QTest::mouseClick(w.btnFirmware, Qt::LeftButton);
 
-    QCOMPARE(w.pnMsg->text(), rig.Text(message));
-    QVERIFY(!w.Busy());
-    QVERIFY(w.WindowEnabled());
-    QVERIFY(!w.LinkOpen());
-    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    ct::testing::VerifyWindowIdle(rig, w, message);
+    if (QTest::currentTestFailed())
+        return;
     QVERIFY(w.btnFirmware->isEnabled());
 
     if (trouble == Trouble::Refused)

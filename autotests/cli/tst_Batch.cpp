@@ -83,7 +83,8 @@ TEST(ParseBatch, badLines_everyOneReportedWithItsNumber)
         "send --framing xor " + std::string(1600, 'A') + "\n"  // 11 longer than a request
         "alarm --framing xor 1\n"            // 12 --framing is send's
         "g6\n"                               // 13 a group without its sub-command
-        "g4 --id 0001 rename H 1\n";         // 14 not one of the group's
+        "g4 --id 0001 rename H 1\n"          // 14 not one of the group's
+        "conect --at 1\n";                   // 15 a slip: the nearest named
     const ParsedBatch batch = ParseBatch(text, "0000");
     ASSERT_EQ(1u, batch.lines.size());
     std::vector<int> numbers;
@@ -92,9 +93,10 @@ TEST(ParseBatch, badLines_everyOneReportedWithItsNumber)
         EXPECT_FALSE(e.message.empty()) << e.number;
         EXPECT_EQ(std::string::npos, e.message.find('\n')) << e.number << ": " << e.message;
     }
-    EXPECT_EQ((std::vector<int>{2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}), numbers);
+    EXPECT_EQ((std::vector<int>{2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}), numbers);
     EXPECT_EQ("unknown sub-command 'launch-rocket'", batch.errors[0].message);
-    EXPECT_EQ("unknown sub-command 'rename' of g4", batch.errors.back().message);
+    EXPECT_EQ("unknown sub-command 'rename' of g4", batch.errors[12].message);
+    EXPECT_EQ("unknown sub-command 'conect'; did you mean connect?", batch.errors.back().message);
 }
 
 TEST(ParseBatch, everySubCommandButBatch_runsFromALine)

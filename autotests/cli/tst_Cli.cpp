@@ -3,6 +3,7 @@
 #include "CliProcess.h"
 
 #include "link/FrameCodec.h"
+#include "link/ProgramVersion.h"
 #include "sim/ControllerSim.h"
 
 #include <gtest/gtest.h>
@@ -84,6 +85,44 @@ TEST_F(CliTest, help_explainsEveryOptionAndExits0)
     EXPECT_EQ(0, r.status);
     for (const char* option : {"--net", "--com", "--settings", "--framing", "send"})
         EXPECT_NE(std::string::npos, r.out.find(option)) << option;
+}
+
+TEST_F(CliTest, help_ofEverySubCommandPiped_fitsEightyColumns)
+{
+    for (const char* sub : {"", "send", "connect", "dido", "poll", "set-speed", "controller-id", "g6",
+                            "g6 set-card-type", "g6 card-type", "g4 set-id", "set-model", "upgrade", "ports",
+                            "batch"}) {
+        const CliRun r = Cli(std::string(sub) + " --help");
+        EXPECT_EQ(0, r.status) << sub;
+        for (const std::string& line : Lines(r.out))
+            EXPECT_LE(line.size(), 80U) << sub << ": " << line;
+    }
+    EXPECT_NE(std::string::npos, Cli("send --help").out.find("--framing MODE")) << "send --help";
+}
+
+TEST_F(CliTest, versionOrMistypedSubCommand_answeredWithNothingSent)
+{
+    const std::string version = "controller-cli " + std::string(ct::ProgramVersion()) + "\n";
+    const struct {
+        std::string args;
+        int status;
+        std::string out;
+        std::string errLine;  // the first line of stderr
+    } cases[] = {
+        {"--version", 0, version, ""},
+        {net + " --id 0001 --version connect", 0, version, ""},
+        {net + " connect --version", 64, "", "controller-cli: --version goes before the sub-command"},
+        {net + " conect", 64, "", "controller-cli: unknown sub-command 'conect'; did you mean connect?"},
+        {net + " g6 seral 1", 64, "", "controller-cli: unknown sub-command 'seral' of g6; did you mean serial?"},
+        {net + " launch", 64, "", "controller-cli: unknown sub-command 'launch'"},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = Cli(c.args);
+        EXPECT_EQ(c.status, r.status) << c.args;
+        EXPECT_EQ(c.out, r.out) << c.args;
+        EXPECT_EQ(c.errLine, r.err.substr(0, r.err.find('\n'))) << c.args;
+    }
+    EXPECT_TRUE(sim.Commands().empty());
 }
 
 namespace {
@@ -754,6 +793,16 @@ TEST_F(CliTest, upgrade_directoryAsFile_loadErrorAndExit1)
     EXPECT_EQ(1, r.status);
     EXPECT_EQ(kLoadError, r.err);
     EXPECT_EQ(std::vector<std::string>{"0001DB"}, sim.Commands());
+}
+
+TEST_F(CliTest, upgrade_headerOnlyFile_loadErrorAndNothingSentAfterDescribe)
+{
+    const std::string path = WriteFirmware("headerOnly", "KX410NT4-SG4", "");
+    const CliRun r = Cli(net + " --id 0001 upgrade " + Quote(path) + " --kind 1");
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(std::string("no image after the file's 16-byte header\n") + kLoadError, r.err);
+    EXPECT_EQ(std::vector<std::string>{"0001DB"}, sim.Commands());
+    std::remove(path.c_str());
 }
 
 namespace {

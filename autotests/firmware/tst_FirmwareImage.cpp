@@ -107,14 +107,15 @@ TEST_P(BlockCutTest, loaderParams_byKind_blockSizeAndLimit)
     EXPECT_EQ(params.maxBlocks, c.maxBlocks);
 }
 
-TEST_P(BlockCutTest, headerOnlyFile_anyLoader_noBlocks)
+TEST_P(BlockCutTest, fileOf16BytesOrLess_anyLoader_refusedAsNoImage)
 {
     const BlockCase& c = GetParam();
-    FirmwareImage image;
-    ASSERT_EQ(LoadFirmwareImage(Write(HeaderFor(c.kind)), c.kind, kPanel405, image), LoadResult::Ok);
-    EXPECT_EQ(image.ImageBlockCount, 0);
-    EXPECT_TRUE(image.bytes.empty());
-    EXPECT_EQ(image.blockSize, c.blockSize);
+    for (const std::string& file : {HeaderFor(c.kind), HeaderFor(c.kind).substr(0, 5), std::string()}) {
+        FirmwareImage image;
+        ASSERT_EQ(LoadFirmwareImage(Write(file), c.kind, kPanel405, image), LoadResult::NoImage) << file.size();
+        EXPECT_EQ(image.ImageBlockCount, 0);
+        EXPECT_TRUE(image.bytes.empty());
+    }
 }
 
 TEST_P(BlockCutTest, payloadOfWholeBlocks_andOneByteMore_lastBlockPaddedWithFF)

@@ -16,22 +16,9 @@ namespace {
 
 using ct::link::StatusMessage;
 using ct::testing::OperationRig;
+using ct::testing::RecordingTitleView;
 using ct::tests::Outcome;
 using ct::tests::Title;
-
-class RecordingTitleView final : public ct::tests::ITitleView {
-public:
-    explicit RecordingTitleView(std::vector<std::string>& log) : log_(log) {}
-    void ShowTitle(Title title) override
-    {
-        titles.push_back(title);
-        log_.push_back("title");
-    }
-    std::vector<Title> titles;
-
-private:
-    std::vector<std::string>& log_;
-};
 
 struct Rig : OperationRig {
     Rig()

@@ -5,6 +5,7 @@
 // one request refused before the link is opened.
 #include "modules/G6Module.h"
 
+#include "support/OperationChecks.h"
 #include "support/OperationFixture.h"
 
 #include <gtest/gtest.h>
@@ -106,12 +107,7 @@ TEST(G6Commands, eachOperation_exactTextAfterOnePauseWithoutMessageOfItsOwn)
 
         c.run(rig);
 
-        EXPECT_EQ(rig.device.commands, std::vector<std::string>{c.command});
-        EXPECT_EQ(rig.clock.sleeps, std::vector<std::uint32_t>{100});
-        EXPECT_EQ(rig.SendsAndPauses(), (std::vector<std::string>{"pause 100", "send " + c.command}));
-        EXPECT_EQ(rig.status.statuses,
-                  (std::vector<StatusMessage>{StatusMessage::Connecting, StatusMessage::CommandError}));
-        EXPECT_FALSE(rig.device.open);
+        ct::testing::ExpectOnlyCommandAfterOnePause(rig, c.command);
     }
 }
 

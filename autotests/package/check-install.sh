@@ -6,7 +6,8 @@
 # desktop entry, icons, metainfo and manual pages; the desktop entry and
 # metainfo pass their validators; the pages format without warnings; the
 # installed programs run from the prefix. Then packs the same tree into a
-# Debian package and checks its fields and file list. Nothing is rebuilt.
+# Debian package and checks its fields and file list, and that lintian finds
+# no error or warning in it. Nothing is rebuilt.
 set -uo pipefail
 source="$1"
 build="$2"
@@ -24,11 +25,17 @@ fail() {
     failures=$((failures + 1))
 }
 
+tone=lib/controller-tools/controller-tools-tone.so
 expected=(
     bin/controller-cli
     bin/controller-sim
     share/man/man1/controller-cli.1.gz
     share/man/man1/controller-sim.1.gz
+    share/doc/controller-tools/copyright
+    share/doc/controller-tools/changelog.Debian.gz
+    share/lintian/overrides/controller-tools
+    share/bash-completion/completions/controller-cli
+    share/bash-completion/completions/controller-sim
 )
 for example in "$source"/sim/examples/*.ini; do
     [[ -e "$example" ]] && expected+=("share/doc/controller-tools/examples/$(basename "$example")")
@@ -44,6 +51,8 @@ if [[ "$gui" == gui ]]; then
     for size in 16 32 48 64 128 256; do
         expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")
     done
+    # The beep's sound output, where Qt Multimedia was there to build it.
+    [[ -f "$build/src/app/${tone##*/}" ]] && expected+=("$tone")
 fi
 want="$(printf '%s\n' "${expected[@]}" | sort)"
 
@@ -77,6 +86,21 @@ if out="$("$prefix/bin/controller-sim" --help 2>&1)"; then
     grep -q -- '--tcp' <<<"$out" || fail "installed controller-sim --help names no option"
 else
     fail "installed controller-sim --help exits with $?"
+fi
+
+# Each installed program names the package's version, the window without
+# a display.
+for program in controller-cli controller-sim controller-tools; do
+    [[ -x "$prefix/bin/$program" ]] || continue
+    out="$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$prefix/bin/$program" --version 2>&1)"
+    [[ "$out" == "$program $version" ]] || fail "$program --version prints: $out"
+done
+
+# The changelog's newest entry is this version's.
+changelog="$prefix/share/doc/controller-tools/changelog.Debian.gz"
+if [[ -f "$changelog" ]]; then
+    newest="$(gzip -dc "$changelog" | head -n1)"
+    [[ "$newest" == "controller-tools ($version-"* ]] || fail "the newest changelog entry is not for $version: $newest"
 fi
 
 # Manual pages: whole gzip streams, formatted without a warning, each under
@@ -151,9 +175,18 @@ if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
             if [[ "$gui" == gui ]]; then
                 needed+=(libqt6widgets6 qt6-qpa-plugins fonts-wqy-microhei)
             fi
+            [[ " ${expected[*]} " == *" $tone "* ]] && needed+=(libqt6multimedia6)
             for package in "${needed[@]}"; do
                 grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package: $depends"
             done
+            if command -v lintian >/dev/null; then
+                # As root lintian says so on stderr; that is no finding.
+                if ! out="$(lintian --fail-on error,warning "$deb" 2>&1)"; then
+                    fail "lintian: $out"
+                fi
+            else
+                fail "lintian missing: scripts/install-deps.sh installs it"
+            fi
             packed="$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./usr/||' | sort)"
             if [[ "$packed" != "$want" ]]; then
                 fail "the package's files differ from the expected list (< missing, > not expected):"

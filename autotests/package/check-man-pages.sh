@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# check-man-pages.sh CONTROLLER-CLI CONTROLLER-SIM MAN-SOURCE-DIR
+# check-man-pages.sh CONTROLLER-CLI CONTROLLER-SIM MAN-SOURCE-DIR COMPLETION-DIR
 #
-# The manual pages against what the programs say of themselves: every
+# The manual pages and the bash completion against what the programs say of
+# themselves: every
 # sub-command of controller-cli (nested ones as "g6 serial") has its own entry
 # in controller-cli.1, every option any of its help texts names is
 # mentioned, every exit status of its help is in EXIT STATUS; every option of
 # controller-sim --help is mentioned in controller-sim.1. And the other way
-# round: the pages describe no sub-command or option the programs lack.
+# round: the pages describe no sub-command or option the programs lack. The
+# completion offers every sub-command and option.
 set -uo pipefail
 cli="$1"
 sim="$2"
 man="$3"
+completion="$4"
 
 failures=0
 fail() {
@@ -112,8 +115,21 @@ while read -r option; do
     grep -qxF -- "$option" <<<"$sim_options" || fail "controller-sim.1 describes $option, which controller-sim does not have"
 done < <(entries "$sim_page" "OPTIONS" | grep -oE -- '--[a-z][a-z0-9-]*' | sort -u)
 
+offers() {
+    grep -qE -- "(^|[^a-z0-9-])$2([^a-z0-9-]|$)" "$completion/$1" || fail "the completion of $1 does not offer $2"
+}
+for name in "${names[@]}"; do
+    offers controller-cli "${name#* }"
+done
+while read -r option; do
+    [[ -n "$option" ]] && offers controller-cli "$option"
+done <<<"$cli_options"
+while read -r option; do
+    [[ -n "$option" ]] && offers controller-sim "$option"
+done <<<"$sim_options"
+
 if [[ $failures -ne 0 ]]; then
-    echo "$failures check(s) failed: bring packaging/man/ in line with the programs' --help" >&2
+    echo "$failures check(s) failed: bring packaging/man/ and packaging/completion/ in line with the programs' --help" >&2
     exit 1
 fi
 echo "manual pages cover ${#names[@]} sub-commands and $(wc -l <<<"$sim_options") simulator options"

@@ -187,6 +187,20 @@ TEST_F(ControllerSimService, stopThenStart_servesAgain)
     EXPECT_EQ(client->ReadFrame(), Reply("0001AC0000"));
 }
 
+TEST_F(ControllerSimService, commandLog_pastItsLimit_keepsTheLastAndCountsAll)
+{
+    sim_.SetCommandLogLimit(2);
+    auto client = ConnectTcp(sim_.TcpPort());
+    ASSERT_TRUE(client);
+    for (const char* text : {"0001AC", "0001DB", "0001AS"}) {
+        client->Send(Request(text));
+        client->ReadFrame();
+    }
+    EXPECT_EQ(sim_.Commands(), (std::vector<std::string>{"0001DB", "0001AS"}));
+    EXPECT_EQ(sim_.CommandCount(), 3U);
+    EXPECT_TRUE(sim_.WaitForCommands(3, 0ms));
+}
+
 TEST_F(ControllerSimService, waitForCommands_tooFew_falseAfterTimeout)
 {
     EXPECT_FALSE(sim_.WaitForCommands(1, 50ms));

@@ -488,7 +488,11 @@ INSTANTIATE_TEST_SUITE_P(
         ProcessRefusalCase{"empty", "", {}, "PATH: no [controller]: a line has one at least"},
         ProcessRefusalCase{"controllerOptionBeside", kController, {"--serial", "16030009"},
                            "--config describes the whole line; refused beside it: --serial"},
-        ProcessRefusalCase{"configTwice", kController, {"--config", "other.ini"}, "--config given twice"}),
+        ProcessRefusalCase{"configTwice", kController, {"--config", "other.ini"}, "--config given twice"},
+        ProcessRefusalCase{"listenHostNoIpv4", kController, {"--tcp", "300.0.0.1:47301"},
+                           "bad --tcp, HOST must be a dotted IPv4 address such as 127.0.0.1: 300.0.0.1:47301"},
+        ProcessRefusalCase{"listenPortTooLarge", kController, {"--tcp", "127.0.0.1:65536"},
+                           "bad --tcp, PORT must be a number 0 to 65535: 127.0.0.1:65536"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -6,6 +6,7 @@
 // every pause of N ms, "send TEXT" for every command written and "events" for
 // every other round of event processing. Replies are given by command text
 // with Respond (whole frames, for broken ones) or AnswerText (reply texts).
+// RecordingTitleView writes its "title" entries into that log.
 #pragma once
 
 #include "link/FrameCodec.h"
@@ -13,6 +14,7 @@
 #include "link/OperationFrame.h"
 #include "support/FakeTransport.h"
 #include "support/RecordingBeeper.h"
+#include "tests/Operation.h"
 
 #include <cstdint>
 #include <functional>
@@ -38,6 +40,21 @@ public:
     link::Lamp lamp = link::Lamp::Red;
     std::vector<link::StatusMessage> statuses;
     int ended = 0;
+};
+
+// Every title shown, each also logged as "title" in the rig's log.
+class RecordingTitleView final : public tests::ITitleView {
+public:
+    explicit RecordingTitleView(std::vector<std::string>& log) : log_(log) {}
+    void ShowTitle(tests::Title title) override
+    {
+        titles.push_back(title);
+        log_.push_back("title");
+    }
+    std::vector<tests::Title> titles;
+
+private:
+    std::vector<std::string>& log_;
 };
 
 // A well-formed CRC reply frame around the text.

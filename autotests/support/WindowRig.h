@@ -1,16 +1,18 @@
 // The real window against the substitute controller, for widget tests: a
-// private settings file, a silent recording beeper, the real clock and event
-// pump, and a controller over TCP loopback or a pseudo-terminal. Also small
-// waits that spin the event loop until a condition holds.
+// private settings file, a silent recording beeper, the real transports and
+// event loop, and a controller over TCP loopback or a pseudo-terminal. The
+// window's pauses are skipped on its clock (support/QtPumps.h) unless the
+// rig is made with Pauses::Real, for what must be seen during a pause. Also
+// small waits that spin the event loop until a condition holds.
 #pragma once
 
 #include "app/Catalogue.h"
 #include "app/Module.h"
-#include "app/QtEventPump.h"
 #include "app/SettingsStore.h"
-#include "link/Clock.h"
 #include "link/NativeTransportFactory.h"
 #include "sim/ControllerSim.h"
+#include "support/QtPumps.h"
+#include "support/RecordingTransports.h"
 #include "support/RecordingBeeper.h"
 
 #include <QComboBox>
@@ -29,13 +31,17 @@
 namespace ct::testing {
 
 enum class Via { Tcp, Pty };
+enum class Pauses { Skipped, Real };
 
 class WindowRig {
 public:
-    WindowRig()
+    explicit WindowRig(Pauses pauses = Pauses::Skipped)
         : store_(dir_.filePath(QStringLiteral("settings.ini"))),
-          window(std::make_unique<app::TfrmModule>(catalogue, app::ModuleServices{transports_, clock_, pump_,
-                                                                                  beeper, store_}))
+          window(pauses == Pauses::Skipped
+                     ? std::make_unique<app::TfrmModule>(
+                           catalogue, app::ModuleServices{transports, clock, skippingPump, beeper, store_})
+                     : std::make_unique<app::TfrmModule>(
+                           catalogue, app::ModuleServices{transports, realClock_, realPump_, beeper, store_}))
     {
     }
     ~WindowRig()
@@ -83,15 +89,27 @@ public:
     QString Text(int entry) const { return catalogue.text(entry, window->LanguageIndex()); }
     app::StoredSettings Stored() const { return app::SettingsStore(dir_.filePath(QStringLiteral("settings.ini"))).Load(); }
 
+    // In the order they are built; the destructor drops the window before
+    // the controller it talks to.
     QTemporaryDir dir_;
     app::Catalogue catalogue;
     RecordingBeeper beeper;
+    SkippingClock clock;  // the window's, unless its pauses are real
 
 private:
     app::SettingsStore store_;
-    link::NativeTransportFactory transports_;
-    link::SteadyClock clock_;
-    app::QtEventPump pump_;
+    link::NativeTransportFactory native_;
+
+public:
+    // Every open the window tried and every frame it wrote.
+    RecordingTransportFactory transports{native_};
+
+    // The window's pump, unless its pauses are real.
+    PauseSkippingQtPump skippingPump{clock};
+
+private:
+    link::SteadyClock realClock_;
+    app::QtEventPump realPump_;
 
 public:
     std::unique_ptr<app::TfrmModule> window;

@@ -207,6 +207,15 @@ INSTANTIATE_TEST_SUITE_P(
         InputReplyCase{"silence", [] { return std::string(); }}),
     [](const ::testing::TestParamInfo<InputReplyCase>& info) { return std::string(info.param.name); });
 
+TEST_F(DidoTest, inputs_nulAmongInputs_inputsCutOffShownInactive)
+{
+    // The reply text ends at the NUL; the length is still 29.
+    inputsReply = InputsReply(std::string("11\0" "11111", 8));
+    ExpectEndedOk(Click());
+
+    EXPECT_EQ(view.inputs, std::vector<std::string>{"11000000"});
+}
+
 TEST_F(DidoTest, stop_silentController_stillOneJdResetAndCommandOk)
 {
     view.checked = {true, true, true, true};

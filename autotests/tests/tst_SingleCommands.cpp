@@ -23,22 +23,9 @@ namespace {
 using ct::link::Lamp;
 using ct::link::StatusMessage;
 using ct::testing::OperationRig;
+using ct::testing::RecordingTitleView;
 using ct::tests::Outcome;
 using ct::tests::Title;
-
-class RecordingTitleView final : public ct::tests::ITitleView {
-public:
-    explicit RecordingTitleView(std::vector<std::string>& log) : log_(log) {}
-    void ShowTitle(Title title) override
-    {
-        titles.push_back(title);
-        log_.push_back("title");
-    }
-    std::vector<Title> titles;
-
-private:
-    std::vector<std::string>& log_;
-};
 
 // Local time that runs with the fake clock: `start` at the fake time the
 // clock is made, plus `startMs` of a second.

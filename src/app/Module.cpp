@@ -6,6 +6,7 @@
 #include "app/Widgets.h"
 #include "link/Clock.h"
 #include "link/EventPump.h"
+#include "link/ProgramVersion.h"
 
 #include <QAction>
 #include <QApplication>
@@ -344,6 +345,8 @@ void TfrmModule::mnuAboutClick()
     QMessageBox box(QMessageBox::NoIcon, text(txt::About), text(txt::AboutText), QMessageBox::Ok,
                     this);
     box.setObjectName(QStringLiteral("aboutBox"));
+    // The program name as typed, the same in every language.
+    box.setInformativeText(QStringLiteral("controller-tools ") + QString::fromLatin1(ct::ProgramVersion()));
     box.exec();
 }
 

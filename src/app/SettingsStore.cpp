@@ -141,10 +141,14 @@ FileState ReadFile(const QString& path, QByteArray& text)
     if (!info.exists())
         return FileState::Missing;
     QFile file(path);
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
+    // Seven short values: read whole, a huge file would cost seconds and
+    // memory before the window shows. One byte more tells a file that grew
+    // since its size was asked.
+    if (!info.isFile() || info.size() > MaxSettingsFileBytes || !file.open(QIODevice::ReadOnly))
         return FileState::Unreadable;
-    text = file.readAll();
-    return file.error() == QFileDevice::NoError ? FileState::Read : FileState::Unreadable;
+    text = file.read(MaxSettingsFileBytes + 1);
+    return file.error() == QFileDevice::NoError && text.size() <= MaxSettingsFileBytes ? FileState::Read
+                                                                                      : FileState::Unreadable;
 }
 
 void WriteFile(const QString& path, const QByteArray& text)
@@ -255,6 +259,10 @@ void SettingsStore::Save(const Edit& edit)
     IniFile file(before);
     edit(file);
     const QByteArray after = file.Text();
+    // A file over the limit would be ignored by every later load, and every
+    // later save would leave it so.
+    if (after.size() > MaxSettingsFileBytes)
+        return;
     if (state == FileState::Missing || after != before)
         WriteFile(path, after);
 }

@@ -16,6 +16,9 @@
 namespace ct::app {
 
 inline constexpr const char* DefaultFirmwareFile = "KX920-G4.KXB";
+// A settings file larger than this is no file of ours: it is neither read nor
+// rewritten, and the defaults are used.
+inline constexpr qint64 MaxSettingsFileBytes = 1024 * 1024;
 
 struct StoredSettings {
     link::LinkSettings link;     // LinkType is the page to activate (0 COM, 1 NET)
@@ -38,8 +41,8 @@ public:
 
     // Each opens the key (creating it), writes, closes; silently nothing when
     // the key cannot be opened or written. An INI file is rewritten only in
-    // the lines of the values written; one that exists but cannot be read is
-    // left alone.
+    // the lines of the values written; one that exists but cannot be read,
+    // or that is or would grow over MaxSettingsFileBytes, is left alone.
     void SaveLinkSettings(const link::LinkSettings& settings);
     void SaveFirmwareFile(const QString& fileName);
     void SaveLanguage(const QString& languageName);

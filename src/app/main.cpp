@@ -9,12 +9,14 @@
 #include "app/SettingsStore.h"
 #include "link/Clock.h"
 #include "link/NativeTransportFactory.h"
+#include "link/ProgramVersion.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QMessageBox>
 
 #include <cstdio>
+#include <cstring>
 #include <exception>
 
 namespace {
@@ -58,6 +60,13 @@ private:
 
 int main(int argc, char* argv[])
 {
+    // Answered before the application exists, so that no display is needed.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("controller-tools %s\n", ct::ProgramVersion());
+            return 0;
+        }
+    }
     ToolsApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
     // The desktop matches the window to its menu entry and icon by this name;

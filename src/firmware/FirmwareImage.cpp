@@ -126,6 +126,8 @@ LoadResult LoadFirmwareImage(const std::string& path, int kind, const std::strin
         image.ImageBlockCount = static_cast<int>((got + std::size_t(params.blockSize) - 1) / std::size_t(params.blockSize));
         image.bytes.resize(std::size_t(image.ImageBlockCount) * std::size_t(params.blockSize));
         std::fill(image.bytes.begin() + static_cast<std::ptrdiff_t>(got), image.bytes.end(), std::uint8_t(0xFF));
+        if (image.ImageBlockCount == 0)
+            return LoadResult::NoImage;
     }
     return ModelAccepted(kind, image.header, versionPanel) ? LoadResult::Ok : LoadResult::ModelMismatch;
 }

@@ -41,12 +41,14 @@ struct FirmwareImage {
     const std::uint8_t* Block(int r) const { return bytes.data() + std::size_t(r) * std::size_t(blockSize); }
 };
 
-enum class LoadResult { Ok, CannotOpen, ModelMismatch };
+// NoImage: the kind has a loader but the file holds nothing after its
+// header; sent, it would leave the controller erased and without firmware.
+enum class LoadResult { Ok, CannotOpen, NoImage, ModelMismatch };
 
 // LoadFirmwareImage: reads the file at `path` (UTF-8) for the loader of
 // `kind` and checks its header against the version panel's text (model,
-// two spaces, version). Only a regular file can be read. After a model
-// mismatch the image holds the rejected file's data.
+// two spaces, version). Only a regular file can be read. After a refusal
+// the image holds the rejected file's data.
 LoadResult LoadFirmwareImage(const std::string& path, int kind, const std::string& versionPanel,
                              FirmwareImage& image);
 // The header text of the file at `path`; nothing if it cannot be read.

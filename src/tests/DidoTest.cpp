@@ -21,8 +21,13 @@ Outcome ClickDidoTest(link::OperationFrame& frame, TestState& state, const std::
         }
         frame.ProcessEvents();
         if (device.TransactCrc(deviceId + link::cmd::ReadInputs)
-            && device.ReplyLength() == link::cmd::ReadInputsReplyLength)
-            view.ShowInputs(link::ReplyField(device.ReplyText(), 8, link::cmd::InputCount));
+            && device.ReplyLength() == link::cmd::ReadInputsReplyLength) {
+            // A NUL in the reply cuts its text short: the inputs it took
+            // with it count as inactive.
+            std::string states = link::ReplyField(device.ReplyText(), 8, link::cmd::InputCount);
+            states.resize(link::cmd::InputCount, '0');
+            view.ShowInputs(states);
+        }
         frame.Pause(CyclePauseMs);
     };
     const auto finish = [&] {

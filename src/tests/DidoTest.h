@@ -14,7 +14,8 @@ namespace ct::tests {
 class IDidoView : public IContinuousTestView {
 public:
     virtual bool OutputChecked(int output) = 0;  // 0..3: chkDO1..chkDO4, read anew each time
-    // The eight input characters of an accepted reply, DI1 first.
+    // The eight input characters of an accepted reply, DI1 first; always
+    // eight, "0" for those a NUL cut off.
     virtual void ShowInputs(const std::string& states) = 0;
     virtual void ResetInputsAndOutputs() = 0;  // lamps white, boxes unchecked
 };

@@ -118,8 +118,8 @@ bool TfrmModule::LoadFirmwareImage(int kind)
         firmware::LoadFirmwareImage(Utf8(firmwareFile_), kind, ToBytes(pnVER->text()), image_);
     if (result == firmware::LoadResult::Ok)
         return true;
-    pnMsg->setText(text(result == firmware::LoadResult::CannotOpen ? txt::LoadFirmwareError
-                                                                   : txt::FirmwareModelError));
+    pnMsg->setText(text(result == firmware::LoadResult::ModelMismatch ? txt::FirmwareModelError
+                                                                      : txt::LoadFirmwareError));
     SetLamp(link::Lamp::Red);
     beeper_.Beep(link::LowBeepHz, link::BeepMs);
     return false;

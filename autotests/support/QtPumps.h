@@ -1,0 +1,78 @@
+// Event pumps of the Qt event loop for tests, apart from the Qt-free fakes:
+// CountingQtPump counts the window pump's rounds; SkippingClock with
+// PauseSkippingQtPump gives the window its pauses at once.
+//
+// A pause (a wait on nothing) moves SkippingClock forward by its whole time
+// after one round of events, so the window's 100 ms pauses and the loaders'
+// 7 s pause after the start command cost no wall time. Every other wait is
+// real: a transaction against the substitute controller still waits for its
+// bytes, and its time-out still runs on the real clock underneath.
+#pragma once
+
+#include "app/QtEventPump.h"
+#include "link/Clock.h"
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace ct::testing {
+
+// The window's pump (QtEventPump), counted.
+class CountingQtPump final : public app::QtEventPump {
+public:
+    void ProcessEvents() override
+    {
+        ++calls;
+        app::QtEventPump::ProcessEvents();
+    }
+    bool Wait(const link::WaitSource& source, int timeoutMs) override
+    {
+        ++waits;
+        return app::QtEventPump::Wait(source, timeoutMs);
+    }
+    int calls = 0;
+    int waits = 0;
+};
+
+// The process's monotonic clock plus every pause skipped so far.
+class SkippingClock final : public link::IClock {
+public:
+    std::uint32_t NowMs() override { return real_.NowMs() + static_cast<std::uint32_t>(skippedMs); }
+    void Skip(std::uint32_t ms)
+    {
+        skippedMs += ms;
+        pauses.push_back(ms);
+    }
+
+    std::uint64_t skippedMs = 0;
+    std::vector<std::uint32_t> pauses;  // every pause skipped, in order
+
+private:
+    link::SteadyClock real_;
+};
+
+class PauseSkippingQtPump final : public app::QtEventPump {
+public:
+    explicit PauseSkippingQtPump(SkippingClock& clock) : clock_(clock) {}
+    bool Wait(const link::WaitSource& source, int timeoutMs) override
+    {
+        if (source.kind != link::WaitSource::Kind::None || timeoutMs < 0)
+            return app::QtEventPump::Wait(source, timeoutMs);
+        // The events a real pause would have run (painting, a stop click)
+        // still get their round.
+        ProcessEvents();
+        if (onPause)
+            onPause();
+        clock_.Skip(static_cast<std::uint32_t>(timeoutMs));
+        return false;
+    }
+
+    // Runs in every pause, where a watching timer would have had its ticks.
+    std::function<void()> onPause;
+
+private:
+    SkippingClock& clock_;
+};
+
+}  // namespace ct::testing
