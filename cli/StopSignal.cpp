@@ -136,7 +136,10 @@ bool StopPump::Wait(const link::WaitSource& source, int timeoutMs)
 #ifndef _WIN32
     // Once a stop was seen and the operation goes on (a continuous test
     // finishing its cycle), the pipe stays readable: waiting on it would spin.
-    if (!inner_ && wakeRead >= 0 && !StopRequested()) {
+    // A wait on nothing without a limit would block for ever: it returns at
+    // once, as the native wait does.
+    const bool endless = source.kind == link::WaitSource::Kind::None && timeoutMs < 0;
+    if (!inner_ && wakeRead >= 0 && !StopRequested() && !endless) {
         pollfd fds[2] = {{wakeRead, POLLIN, 0}, {-1, 0, 0}};
         if (source.kind == link::WaitSource::Kind::Descriptor)
             fds[1] = {static_cast<int>(source.handle), static_cast<short>(source.forWrite ? POLLOUT : POLLIN), 0};
