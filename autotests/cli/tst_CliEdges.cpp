@@ -147,7 +147,10 @@ protected:
     FakeLinkTest()
     {
         ct::cli::ClearStopRequest();
-        device.AnswerWith([this](const std::string& text) { return silent ? std::string() : model.Answer(text).value_or(""); });
+        device.AnswerWith([this](const std::string& text) {
+            const bool unanswered = silent || (!silentFor.empty() && text.find(silentFor) == 4);
+            return unanswered ? std::string() : model.Answer(text).value_or("");
+        });
         settings.LinkType = ct::link::LinkTypeNet;
         settings.NetIP = "127.0.0.1";
     }
@@ -172,7 +175,18 @@ protected:
     ct::sim::ControllerModel model;
     ct::link::LinkSettings settings;
     bool silent = false;
+    std::string silentFor;  // the command code left unanswered
 };
+
+// A firmware file of two 512-byte blocks for a model.
+std::string WriteFirmware(const std::string& model)
+{
+    const std::string path = ::testing::TempDir() + "edges_fw_" + model + "_" + std::to_string(::getpid());
+    std::string image = model;
+    image.resize(16, '\0');
+    std::ofstream(path, std::ios::binary) << image << std::string(2 * 512, '\x5A');
+    return path;
+}
 
 }  // namespace
 
@@ -207,6 +221,49 @@ TEST_F(FakeLinkTest, pollJson_recordCarriesItsFieldsBesideThePanelText)
         EXPECT_EQ(value, record.value(key, "")) << key;
     EXPECT_EQ(1, objects[1].value("answered", -1));
 }
+
+namespace {
+
+// A controller that answers no "DB" (one left in its boot loader).
+struct NoModelCase {
+    const char* name;
+    const char* model;  // the file's
+    const char* options;
+    int status;
+    std::vector<std::string> first;  // the first commands heard
+};
+
+const NoModelCase kNoModel[] = {
+    // The 512-byte loader's check needs no model: the upgrade goes on.
+    {"kind3_goesOn", "KX405NT-G4", "--kind 3", 0, {"0001DB", "0001Zx33BB"}},
+    {"kind1_stopsAndTellsHow", "KX410NT4-SG4", "--kind 1", 1, {"0001DB"}},
+    // Given, the model is not asked for.
+    {"kind1_modelGiven_entersTheLoader", "KX410NT4-SG4", "--kind 1 --model KX410NT4-SG4", 1, {"0001ZxA5"}},
+};
+
+class NoModelTest : public FakeLinkTest, public ::testing::WithParamInterface<NoModelCase> {};
+
+}  // namespace
+
+TEST_P(NoModelTest, upgrade_noModelAnswer_kindsWhoseCheckNeedsNoneGoOn)
+{
+    const NoModelCase& c = GetParam();
+    silentFor = "DB";
+    const std::string firmware = WriteFirmware(c.model);
+    Captured io;
+    EXPECT_EQ(c.status, Run("--id 0001 upgrade " + firmware + " " + c.options));
+    const std::string err = io.Err();
+    ASSERT_GE(device.commands.size(), c.first.size());
+    EXPECT_EQ(c.first, std::vector<std::string>(device.commands.begin(), device.commands.begin() + c.first.size()));
+    if (c.first.size() == 1 && c.first[0] == "0001DB") {
+        EXPECT_EQ(1u, device.commands.size());
+        EXPECT_NE(std::string::npos, err.find("--model NAME")) << err;
+    }
+    std::remove(firmware.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(NoModel, NoModelTest, ::testing::ValuesIn(kNoModel),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 namespace {
 
@@ -260,8 +317,8 @@ struct StopCase {
 const StopCase kStops[] = {
     {"connect_firstRequest", "connect --at 1", "0001AC", 130, "0001AC"},
     {"setTime_inItsPause", "--id 0001 set-time", "", 130, ""},
-    {"upgrade_whileProgramming", "--id 0001 upgrade FW --kind 3 --model KX405NT-G4", "0001Zp0400", 130,
-     "0001Zp0400"},
+    {"upgrade_whileProgramming", "--id 0001 upgrade FW --kind 3 --model KX405NT-G4", "0001Zp0200", 130,
+     "0001Zp0200"},
     // A continuous test ends the way its button ends it.
     {"dido_firstRequest", "--id 0001 dido --outputs 1,2", "0001JC00110002", 0, "0001JD"},
     {"poll_firstRequest", "--id 0001 poll", "0001PI", 0, "0001PI"},
@@ -274,10 +331,7 @@ class StopTest : public FakeLinkTest, public ::testing::WithParamInterface<StopC
 TEST_P(StopTest, stopRequest_abandonsOneShotOrEndsContinuous_linkClosed)
 {
     const StopCase& c = GetParam();
-    const std::string firmware = ::testing::TempDir() + "edges_fw_" + std::to_string(::getpid());
-    std::string image = "KX405NT-G4";
-    image.resize(16, '\0');
-    std::ofstream(firmware, std::ios::binary) << image << std::string(5 * 512, '\x5A');
+    const std::string firmware = WriteFirmware("KX405NT-G4");
     std::string args = c.args;
     if (args.find(" FW ") != std::string::npos)
         args.replace(args.find(" FW "), 4, " " + firmware + " ");
@@ -303,7 +357,7 @@ TEST_P(StopTest, stopRequest_abandonsOneShotOrEndsContinuous_linkClosed)
         EXPECT_NE(std::string::npos, err.find("stopped by a write error")) << err;
     }
     if (args.find("upgrade") != std::string::npos) {
-        EXPECT_NE(std::string::npos, err.find("while programming block 3 of 5")) << err;
+        EXPECT_NE(std::string::npos, err.find("while programming block 2 of 2")) << err;
     }
     std::remove(firmware.c_str());
 }
