@@ -443,17 +443,23 @@ TEST(CliSerialSignalTest, oneShotOnSerialPort_interrupted_portFreeAndExit130)
     ASSERT_TRUE(sim.OpenPty());
     sim.InjectFault({ct::sim::FaultKind::NoAnswer, "", -1});
     sim.Start();
+    // Unanswered, the loader's probe goes on for seconds after the first
+    // command: the signal comes while the port is held.
+    const std::string firmware = WriteFirmware("KX410NT4-SG4");
     for (const int signal : {SIGINT, SIGTERM}) {
         sim.ClearCommands();
-        CliProcess p = StartCli("--com " + Quote(sim.PtyPath()) + " connect");
+        CliProcess p = StartCli("--com " + Quote(sim.PtyPath()) + " --id 0001 upgrade " + Quote(firmware)
+                                + " --kind 1 --model KX410NT4-SG4");
         ASSERT_TRUE(p.started());
-        ASSERT_TRUE(sim.WaitForCommands(1, 10s));  // waiting for the answer
+        ASSERT_TRUE(sim.WaitForCommands(1, 10s));
         p.Signal(signal);
         const CliRun r = FinishCli(p);
         EXPECT_EQ(130, r.status) << r.err;
+        EXPECT_NE(std::string::npos, r.err.find("while entering the boot loader")) << r.err;
         ct::link::NativeTransportFactory factory;
         EXPECT_TRUE(factory.OpenSerial(sim.PtyPath(), "")) << factory.LastOpenError().reason;
     }
+    std::remove(firmware.c_str());
 }
 
 TEST_F(CliTest, jsonUsageErrorAndRefusedSend_oneObjectEach)
