@@ -74,8 +74,14 @@ void InstallStopHandlers()
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;
-    for (const auto& s : kStopSignals)
+    for (const auto& s : kStopSignals) {
+        // A signal ignored from the start stays ignored: nohup's SIGHUP, the
+        // SIGINT of a job a script put in the background.
+        struct sigaction before {};
+        if (sigaction(s.number, nullptr, &before) == 0 && before.sa_handler == SIG_IGN)
+            continue;
         sigaction(s.number, &action, nullptr);
+    }
     std::signal(SIGPIPE, SIG_IGN);
 #endif
 }

@@ -411,8 +411,22 @@ TEST(OpenErrorTest, accessDenied_namesTheOwningGroupAndHowToJoinIt)
 
 // ---- The real program: signals and exit statuses ---------------------------
 
+namespace {
+
+// The program keeps a signal ignored that it was started with ignored (a
+// test run in the background has SIGINT and SIGQUIT ignored, one under
+// nohup SIGHUP): its children here start with the default.
+void DefaultStopSignals()
+{
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        std::signal(signal, SIG_DFL);
+}
+
+}  // namespace
+
 TEST_F(CliTest, continuousTest_anySignalOrAClosedPipe_outputsReleasedBeforeExit)
 {
+    DefaultStopSignals();
     for (const int signal : {SIGHUP, SIGTERM, SIGQUIT}) {
         sim.ClearCommands();
         CliProcess p = StartCli(net + " --id 0001 dido --outputs 1,2");
@@ -439,6 +453,7 @@ TEST_F(CliTest, continuousTest_anySignalOrAClosedPipe_outputsReleasedBeforeExit)
 
 TEST(CliSerialSignalTest, oneShotOnSerialPort_interrupted_portFreeAndExit130)
 {
+    DefaultStopSignals();
     ct::sim::ControllerSim sim;
     ASSERT_TRUE(sim.OpenPty());
     sim.InjectFault({ct::sim::FaultKind::NoAnswer, "", -1});
