@@ -52,7 +52,7 @@ int RunBatch(const std::vector<BatchLine>& lines, bool keepGoing, Context& conte
         summary += "; first failure: line " + std::to_string(firstFailedLine) + ", exit status "
                    + std::to_string(firstStatus);
     if (stopped)
-        summary += "; stopped by a signal";
+        summary += std::string("; stopped by ") + StopCause();
 
     const int status = firstStatus != ExitOk ? firstStatus : stopped ? ExitStopped : ExitOk;
     if (context.out.json()) {

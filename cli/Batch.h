@@ -50,8 +50,9 @@ ParsedBatch ParseBatch(const std::string& text, const std::string& deviceId);
 bool ReadBatchFile(const std::string& path, std::string& text, std::string& error);
 
 // Runs the lines in order; stops after the first failed line unless
-// `keepGoing`, and before the next line once SIGINT or SIGTERM came. Ends
-// with a summary line on standard error (and a summary object with JSON).
+// `keepGoing`, and before the next line once a stop was requested
+// (StopSignal.h). Ends with a summary line on standard error (and a summary
+// object with JSON).
 // Returns 0 when every line ran and succeeded, the first failed line's exit
 // status, or ExitStopped when a signal cut the list short with no failure
 // before.

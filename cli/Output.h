@@ -33,7 +33,8 @@ inline constexpr int ExitOk = 0;
 inline constexpr int ExitCommandError = 1;
 inline constexpr int ExitConnectError = 2;
 inline constexpr int ExitUsage = 64;
-// A batch stopped by SIGINT or SIGTERM before its last line.
+// Stopped by a signal: a one-shot operation abandoned, a batch before its
+// last line.
 inline constexpr int ExitStopped = 130;
 
 // A stop on standard output that could not be written (a closed pipe, a

@@ -221,8 +221,9 @@ void Parser::AddSubCommands()
 
     dido = app.add_subcommand(
         "dido", "DIDO test: each cycle commands the checked outputs and reads the inputs; prints the eight "
-                "input characters (DI1 first, 1 active) of each accepted reply on a line; ends after --cycles "
-                "or at SIGINT/SIGTERM, always with the outputs released (\"JD\")");
+                "input characters (DI1 first, 1 active) of each accepted reply on a line; ends after --cycles, "
+                "at a signal or when standard output cannot be written, always with the outputs released "
+                "(\"JD\"); then \"dido: N cycles, M answered\" on standard error, exit 1 when M is 0");
     dido->add_option("--outputs", outputs, "the outputs 1-4 whose boxes count as checked, e.g. 1,3 (default none)")
         ->type_name("LIST")
         ->check(OutputsCheck);

@@ -74,8 +74,14 @@ void InstallStopHandlers()
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;
-    for (const auto& s : kStopSignals)
+    for (const auto& s : kStopSignals) {
+        // A signal ignored from the start stays ignored: nohup's SIGHUP, the
+        // SIGINT of a job a script put in the background.
+        struct sigaction before {};
+        if (sigaction(s.number, nullptr, &before) == 0 && before.sa_handler == SIG_IGN)
+            continue;
         sigaction(s.number, &action, nullptr);
+    }
     std::signal(SIGPIPE, SIG_IGN);
 #endif
 }
@@ -136,7 +142,10 @@ bool StopPump::Wait(const link::WaitSource& source, int timeoutMs)
 #ifndef _WIN32
     // Once a stop was seen and the operation goes on (a continuous test
     // finishing its cycle), the pipe stays readable: waiting on it would spin.
-    if (!inner_ && wakeRead >= 0 && !StopRequested()) {
+    // A wait on nothing without a limit would block for ever: it returns at
+    // once, as the native wait does.
+    const bool endless = source.kind == link::WaitSource::Kind::None && timeoutMs < 0;
+    if (!inner_ && wakeRead >= 0 && !StopRequested() && !endless) {
         pollfd fds[2] = {{wakeRead, POLLIN, 0}, {-1, 0, 0}};
         if (source.kind == link::WaitSource::Kind::Descriptor)
             fds[1] = {static_cast<int>(source.handle), static_cast<short>(source.forWrite ? POLLOUT : POLLIN), 0};

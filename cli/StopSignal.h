@@ -1,7 +1,8 @@
 // How controller-cli ends when it is told to or cannot go on: a signal that
 // would otherwise end the program (SIGINT, SIGTERM, SIGHUP, SIGQUIT) or a
 // write error on standard output (SIGPIPE is ignored, so a closed pipe is
-// one) only requests a stop; SIGKILL alone ends it on the spot.
+// one) only requests a stop; SIGKILL alone ends it on the spot. A signal that
+// was ignored when the program started (nohup) stays ignored.
 //
 // A continuous test reads the request after every cycle and ends the way its
 // button ends it ("JD" for DIDO), with the link it holds. A one-shot

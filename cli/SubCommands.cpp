@@ -1,5 +1,6 @@
 #include "SubCommands.h"
 
+#include "ContinuousViews.h"
 #include "Ports.h"
 #include "Session.h"
 #include "StopSignal.h"
@@ -15,8 +16,6 @@
 #include "tests/AlarmResetReboot.h"
 #include "tests/CommandConsole.h"
 #include "tests/Connect.h"
-#include "tests/DidoTest.h"
-#include "tests/PollingTest.h"
 #include "tests/SetDateTime.h"
 
 #include <cstdio>
@@ -30,105 +29,6 @@ using tests::Outcome;
 class NoTitleView final : public tests::ITitleView {
 public:
     void ShowTitle(tests::Title) override {}
-};
-
-// The continuous tests' stop: a cycle count reached or a stop requested. It
-// also counts the cycles that got a valid answer: a script must not take a
-// test that never heard the controller for a success.
-class CycleLimit {
-public:
-    explicit CycleLimit(int cycles) : cycles_(cycles) {}
-
-    void CycleDone(tests::TestState& state)
-    {
-        ++done_;
-        if (StopRequested() || (cycles_ > 0 && done_ >= cycles_))
-            state.TestRunning = false;
-    }
-    void Answered() { ++answered_; }
-
-    // The summary and the outcome: an error when no cycle was answered.
-    int Finish(Output& out, tests::Outcome outcome, const std::string& name) const
-    {
-        if (outcome != tests::Outcome::CommandOk)
-            return out.Finish(outcome);
-        out.Field("cycles", done_, FieldStyle::JsonOnly);
-        out.Field("answered", answered_, FieldStyle::JsonOnly);
-        if (!out.json())
-            std::fprintf(stderr, "%s: %d cycles, %d answered\n", name.c_str(), done_, answered_);
-        return out.Finish(answered_ > 0 ? outcome : tests::Outcome::CommandError);
-    }
-
-private:
-    int cycles_;
-    int done_ = 0;
-    int answered_ = 0;
-};
-
-class CliDidoView final : public tests::IDidoView {
-public:
-    CliDidoView(Output& out, const std::array<bool, 4>& outputsChecked, int cycles)
-        : out_(out), outputs_(outputsChecked), limit(cycles)
-    {
-    }
-
-    void ShowTitle(tests::Title) override {}
-    void EnterTest() override {}
-    void LeaveTest() override {}
-    void CycleDone(tests::TestState& state) override { limit.CycleDone(state); }
-    bool OutputChecked(int output) override { return outputs_[static_cast<std::size_t>(output)]; }
-    void ShowInputs(const std::string& states) override
-    {
-        limit.Answered();
-        out_.Item("cycle", "inputs", states);
-    }
-    void ResetInputsAndOutputs() override {}
-
-private:
-    Output& out_;
-    std::array<bool, 4> outputs_;
-
-public:
-    CycleLimit limit;
-};
-
-// The record's fields by their positions in a 59-byte poll reply, named for
-// JSON: the tag, its date and time, code and value, as the panel shows them.
-JsonFields PollRecordFields(const std::string& reply)
-{
-    const struct {
-        const char* key;
-        int position;
-        int length;
-    } kFields[] = {{"tag", 30, 1},    {"year", 31, 4},   {"month", 35, 2}, {"day", 37, 2},   {"hour", 39, 2},
-                   {"minute", 41, 2}, {"second", 43, 2}, {"code", 45, 4},  {"value", 49, 5}};
-    JsonFields fields;
-    for (const auto& f : kFields)
-        fields.emplace_back(f.key, link::ReplyField(reply, f.position, f.length));
-    return fields;
-}
-
-class CliPollingView final : public tests::IPollingView {
-public:
-    CliPollingView(Output& out, const link::Link& device, int cycles) : out_(out), device_(device), limit(cycles) {}
-
-    void ShowTitle(tests::Title) override {}
-    void EnterTest() override {}
-    void LeaveTest() override {}
-    void CycleDone(tests::TestState& state) override { limit.CycleDone(state); }
-    void ShowPollDate(const std::string&) override { limit.Answered(); }
-    // The record's reply is still the link's last one here.
-    void ShowPollRecord(const std::string& text) override
-    {
-        out_.Item("record", "text", text, PollRecordFields(device_.ReplyText()));
-    }
-
-private:
-    Output& out_;
-    const link::Link& device_;
-
-public:
-    CycleLimit limit;
 };
 
 class CliConnectView final : public tests::IConnectView {
@@ -293,20 +193,22 @@ int RunDido(const Invocation& inv, Context& ctx)
 {
     Session s(ctx, Run::Continuous);
     tests::TestState state;
-    CliDidoView view(ctx.out, inv.outputs, inv.cycles);
+    CycleLimit limit(inv.cycles);
+    CliDidoView view(ctx.out, inv.outputs, limit);
     const Outcome outcome = tests::ClickDidoTest(s.frame, state, inv.deviceId, view);
-    return view.limit.Finish(ctx.out, outcome, inv.name);
+    return limit.Finish(ctx.out, outcome, inv.name);
 }
 
 int RunPoll(const Invocation& inv, Context& ctx)
 {
     Session s(ctx, Run::Continuous);
     tests::TestState state;
-    CliPollingView view(ctx.out, s.device, inv.cycles);
+    CycleLimit limit(inv.cycles);
+    CliPollingView view(ctx.out, s.device, limit);
     const Outcome outcome = tests::ClickPollingTest(s.frame, state, inv.deviceId, view);
     if (outcome == Outcome::CommandOk)
         ctx.out.Field("records", ctx.out.itemsShown(), FieldStyle::JsonOnly);
-    return view.limit.Finish(ctx.out, outcome, inv.name);
+    return limit.Finish(ctx.out, outcome, inv.name);
 }
 
 int RunSetSpeed(const Invocation& inv, Context& ctx)
