@@ -51,14 +51,12 @@ private:
 // Everything the operation frame runs on, for one operation.
 struct Session {
     explicit Session(const Context& context)
-        : view(context.settings), device(factory, clock, pump), frame(device, view, beeper, pump)
+        : view(context.settings), device(context.transports, context.clock, context.pump),
+          frame(device, view, beeper, context.pump)
     {
         device.SetTrace(context.trace);
     }
 
-    link::SteadyClock clock;
-    link::NoEventPump pump;
-    link::NativeTransportFactory factory;
     link::SilentBeeper beeper;
     CliStatusView view;
     link::Link device;

@@ -20,6 +20,11 @@ struct Context {
     Output& out;
     link::ILinkTrace* trace = nullptr;
     int line = 0;  // the batch line, 0 outside a batch
+    // What every operation's link runs on: the real ones from main, fakes
+    // in tests.
+    link::ITransportFactory& transports;
+    link::IClock& clock;
+    link::IEventPump& pump;
 };
 
 // Runs one invocation (not batch, which RunBatch runs line by line).

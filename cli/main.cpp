@@ -47,6 +47,9 @@
 #include "FrameTrace.h"
 #include "Output.h"
 #include "SubCommands.h"
+#include "link/Clock.h"
+#include "link/EventPump.h"
+#include "link/NativeTransportFactory.h"
 
 #include <memory>
 #include <string>
@@ -87,7 +90,10 @@ int main(int argc, char** argv)
     std::unique_ptr<FrameTrace> trace;
     if (parsed.globals.trace)
         trace = std::make_unique<FrameTrace>(start);
-    Context context{parsed.globals.settings, out, trace.get()};
+    ct::link::NativeTransportFactory transports;
+    ct::link::SteadyClock clock;
+    ct::link::NoEventPump pump;
+    Context context{parsed.globals.settings, out, trace.get(), 0, transports, clock, pump};
     if (invocation.command == Command::Batch)
         return RunBatch(batch, invocation.keepGoing, context);
     return Execute(invocation, context);

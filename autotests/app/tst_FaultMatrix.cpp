@@ -266,11 +266,11 @@ void tst_FaultMatrix::operation_faultyController_endsAsOwedWithWindowIdle()
         if (deviceId != DefaultId) {
             QTest::mouseClick(w.btnConnect, Qt::LeftButton);
             QCOMPARE(w.Identity().DeviceID, deviceId);
-            line.ClearCommands();
+            line.sim.ClearCommands();
         }
         if (trouble != Trouble::None) {
             for (const std::string& code : operation.codes)
-                line.InjectFault(ct::testing::FaultFor(trouble, code));
+                line.sim.InjectFault(ct::testing::FaultFor(trouble, code));
         }
     }
 
@@ -335,7 +335,7 @@ void tst_FaultMatrix::operation_faultyController_endsAsOwedWithWindowIdle()
             return;
         if (!running.isValid())
             running.start();
-        const int cycles = CountOf(line.Commands(), cycleCommand);
+        const int cycles = CountOf(line.sim.Commands(), cycleCommand);
         if (cycles >= 3 || (cycles >= 1 && running.elapsed() >= 1500)) {
             stopClicked = true;
             QTest::mouseClick(button, Qt::LeftButton);
@@ -371,7 +371,7 @@ void tst_FaultMatrix::operation_faultyController_endsAsOwedWithWindowIdle()
 
     if (trouble == Trouble::Refused)
         return;
-    const std::vector<std::string> heard = line.Commands();
+    const std::vector<std::string> heard = line.sim.Commands();
     if (continuous) {
         QVERIFY(CountOf(heard, cycleCommand) >= 1);
         if (op == Op::Dido) {

@@ -423,9 +423,9 @@ void tst_UpgradeFaults::upgrade_faultyLoader_endsAsOwedWithWindowIdle()
         QTest::mouseClick(w.btnConnect, Qt::LeftButton);
         QCOMPARE(w.pnMsg->text(), rig.Text(txt::CommandOk));
         QCOMPARE(w.Identity().DeviceID, deviceId);
-        line.ClearCommands();
+        line.sim.ClearCommands();
         if (trouble != Trouble::None)
-            line.InjectFault(ct::testing::FaultFor(trouble, code.toStdString()));
+            line.sim.InjectFault(ct::testing::FaultFor(trouble, code.toStdString()));
     }
     const QByteArray payload = Payload(info.payloadSize);
     const QString path = WriteFirmware(rig.dir_, QStringLiteral("fw.KXB"), info.header, payload);
@@ -444,7 +444,7 @@ void tst_UpgradeFaults::upgrade_faultyLoader_endsAsOwedWithWindowIdle()
 
     if (trouble == Trouble::Refused)
         return;
-    const std::vector<std::string> heard = line.Commands();
+    const std::vector<std::string> heard = line.sim.Commands();
     QVERIFY(!heard.empty());
     Phase reached = Phase::Enter;
     for (const std::string& command : heard) {
@@ -459,17 +459,17 @@ void tst_UpgradeFaults::upgrade_faultyLoader_endsAsOwedWithWindowIdle()
     const QByteArray flashed = Flashed(info);
     const int blocks = flashed.size() / info.blockSize;
     if (message != txt::CommandOk) {
-        QCOMPARE(line.Model().loader().starts(), 0);
+        QCOMPARE(line.sim.LoaderStarts(), 0);
         // A 512-byte loader that did not acknowledge its enter command
         // hears nothing more.
         if (info.simLoader == LoaderKind::Block512 && lastPhase == Phase::Enter)
             QCOMPARE(int(heard.size()), 1);
         return;
     }
-    QCOMPARE(line.Model().loader().starts(), 1);
-    QVERIFY(!line.Model().loader().active());
-    const auto& flash = line.Model().loader().flash();
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(flash.data()), int(flashed.size())), flashed);
+    QCOMPARE(line.sim.LoaderStarts(), 1);
+    QVERIFY(!line.sim.InLoader());
+    const std::vector<std::uint8_t> flash = line.sim.Flash(0, std::size_t(flashed.size()));
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(flash.data()), int(flash.size())), flashed);
     QCOMPARE(w.Image().ImageBlockCount, blocks);
     QCOMPARE(w.pbProgram->value(), blocks);
     QCOMPARE(w.pbVerify->value(), blocks);

@@ -1,19 +1,20 @@
 // The substitute controller's line on the fake link: every request written to
-// the fake device goes to the controllers' dispatcher, the same one the
-// substitute controller serves its TCP clients and terminal from, and the
-// reply's writes arrive at their times on the fake clock. Faults, the
-// command log, the boot loaders and the silence after a reboot behave as on
-// the real line, but a time-out or a loader's pause costs no wall time.
+// the fake device goes to the controllers of a ControllerSim that is never
+// started, through the same request handling it serves its TCP clients and
+// terminal with, and the reply's writes arrive at their times on the fake
+// clock. Faults, the command log, the boot loaders and the silence after a
+// reboot behave as on the real line, but a time-out or a pause costs no wall
+// time. Tests set up and read the controllers through `sim` as usual.
 #pragma once
 
 #include "link/FrameCodec.h"
+#include "sim/ControllerSim.h"
 #include "sim/LineDispatcher.h"
 #include "support/FakeTransport.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -21,46 +22,27 @@ namespace ct::testing {
 
 class FakeLine {
 public:
-    explicit FakeLine(std::vector<sim::ControllerConfig> line = {}) : dispatcher(std::move(line))
+    explicit FakeLine(std::vector<sim::ControllerConfig> line = {}) : sim(std::move(line))
     {
         device.onRequest = [this](const std::string& commandText, const std::string& frame) {
             Handle(commandText, frame);
         };
     }
 
-    std::vector<std::string> Commands() const
-    {
-        std::lock_guard lock(dispatcher.mutex);
-        return dispatcher.commands;
-    }
-    void ClearCommands()
-    {
-        std::lock_guard lock(dispatcher.mutex);
-        dispatcher.commands.clear();
-    }
-    void InjectFault(const sim::Fault& fault)
-    {
-        std::lock_guard lock(dispatcher.mutex);
-        dispatcher.faults.Add(fault);
-    }
-
-    // The first controller, for its loader's state. The caller holds no lock:
-    // the line is only used from the test's thread.
-    const sim::ControllerModel& Model() const { return dispatcher.stations.front().model; }
-
     FakeClock clock;
     FakeDevice device{clock};
     FakeTransportFactory factory{device};
-    sim::LineDispatcher dispatcher;
+    sim::ControllerSim sim;
 
 private:
-    sim::SteadyTime At(std::uint64_t ms) const { return sim::SteadyTime(std::chrono::milliseconds(ms)); }
+    static sim::SteadyTime At(std::uint64_t ms) { return sim::SteadyTime(std::chrono::milliseconds(ms)); }
 
     void Handle(const std::string& commandText, const std::string& frame)
     {
+        sim::LineDispatcher& line = sim.Dispatcher();
         const bool crc = link::EncodeRequestString(link::Framing::Crc, commandText) == frame;
-        auto answer = dispatcher.Handle(commandText, crc ? link::Framing::Crc : link::Framing::Xor, std::nullopt,
-                                        At(clock.now));
+        auto answer =
+            line.Handle(commandText, crc ? link::Framing::Crc : link::Framing::Xor, std::nullopt, At(clock.now));
         if (!answer)
             return;
         // A reply waits for the one before it to be out, as on the real line.
@@ -71,7 +53,7 @@ private:
         }
         lastDue_ = due;
         if (answer->rebooted)
-            dispatcher.SilenceUntil(*answer->rebooted, At(due) + answer->rebootSilence);
+            line.SilenceUntil(*answer->rebooted, At(due) + answer->rebootSilence);
     }
 
     std::uint64_t lastDue_ = 0;
