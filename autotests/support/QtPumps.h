@@ -12,10 +12,10 @@
 #include "app/QtEventPump.h"
 #include "link/Clock.h"
 #include "support/FakeTransport.h"
+#include "support/SkippingClock.h"
 
 #include <cstdint>
 #include <functional>
-#include <vector>
 
 namespace ct::testing {
 
@@ -34,23 +34,6 @@ public:
     }
     int calls = 0;
     int waits = 0;
-};
-
-// The process's monotonic clock plus every pause skipped so far.
-class SkippingClock final : public link::IClock {
-public:
-    std::uint32_t NowMs() override { return real_.NowMs() + static_cast<std::uint32_t>(skippedMs); }
-    void Skip(std::uint32_t ms)
-    {
-        skippedMs += ms;
-        pauses.push_back(ms);
-    }
-
-    std::uint64_t skippedMs = 0;
-    std::vector<std::uint32_t> pauses;  // every pause skipped, in order
-
-private:
-    link::SteadyClock real_;
 };
 
 // Skips pauses on a SkippingClock, or on the fake link's FakeClock, whose
