@@ -30,6 +30,11 @@ ControllerSim::ControllerSim(std::vector<ControllerConfig> line) : impl_(std::ma
 
 ControllerSim::~ControllerSim() = default;
 
+LineDispatcher& ControllerSim::Dispatcher()
+{
+    return impl_->dispatcher;
+}
+
 bool ControllerSim::ListenTcp(const std::string& host, std::uint16_t port)
 {
     return impl_->io.ListenTcp(host, port);

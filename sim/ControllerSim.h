@@ -34,6 +34,8 @@
 
 namespace ct::sim {
 
+struct LineDispatcher;
+
 struct G6Module {
     int id = 1;                       // 0..8
     std::string serial = "16030001";  // 8 characters
@@ -213,6 +215,11 @@ public:
 
     // Print every received command text to stderr as it arrives.
     void SetVerbose(bool verbose);
+
+    // The controllers' handling of requests without the line's I/O, for a
+    // caller that carries the bytes itself (a fake link). Not for use while
+    // the line is started.
+    LineDispatcher& Dispatcher();
 
 private:
     struct Impl;

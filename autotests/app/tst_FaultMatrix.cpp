@@ -1,7 +1,8 @@
 // Every operation of the Basic test, Command test, Controller, G6 Module,
 // G4 Module and Model Name pages, and Connect,
 // against every fault the substitute controller puts into its replies (and a
-// controller that is not there), through the real window over TCP loopback.
+// controller that is not there), through the real window over the fake link,
+// where the time-outs of the silent and late replies cost no wall time.
 // Each case ends with the message the operation owes its user, and with the
 // window back in the user's hands: idle, enabled, the default cursor, the
 // link closed, the continuous tests' controls and the Command test tab back.
@@ -31,8 +32,8 @@
 
 using ct::testing::Column;
 using ct::testing::CountOf;
+using ct::testing::FakeLine;
 using ct::testing::Trouble;
-using ct::testing::Via;
 using ct::testing::WindowRig;
 namespace txt = ct::app::txt;
 
@@ -254,21 +255,22 @@ void tst_FaultMatrix::operation_faultyController_endsAsOwedWithWindowIdle()
     const Operation& operation =
         *std::find_if(Operations().begin(), Operations().end(), [op](const Operation& o) { return o.op == op; });
 
-    WindowRig rig;
-    QVERIFY(rig.Show());
+    FakeLine line({SimConfig(deviceId)});
+    WindowRig rig(line);
     ct::app::TfrmModule& w = *rig.window;
+    // Any address: the fake line is behind every one.
+    rig.PointAtClosedPort();
     if (trouble == Trouble::Refused) {
-        rig.PointAtClosedPort();
+        line.device.failTcpOpen = true;
     } else {
-        QVERIFY(rig.StartSim(Via::Tcp, SimConfig(deviceId)));
         if (deviceId != DefaultId) {
             QTest::mouseClick(w.btnConnect, Qt::LeftButton);
             QCOMPARE(w.Identity().DeviceID, deviceId);
-            rig.sim->ClearCommands();
+            line.sim.ClearCommands();
         }
         if (trouble != Trouble::None) {
             for (const std::string& code : operation.codes)
-                rig.sim->InjectFault(ct::testing::FaultFor(trouble, code));
+                line.sim.InjectFault(ct::testing::FaultFor(trouble, code));
         }
     }
 
@@ -333,7 +335,7 @@ void tst_FaultMatrix::operation_faultyController_endsAsOwedWithWindowIdle()
             return;
         if (!running.isValid())
             running.start();
-        const int cycles = CountOf(rig.Commands(), cycleCommand);
+        const int cycles = CountOf(line.sim.Commands(), cycleCommand);
         if (cycles >= 3 || (cycles >= 1 && running.elapsed() >= 1500)) {
             stopClicked = true;
             QTest::mouseClick(button, Qt::LeftButton);
@@ -369,7 +371,7 @@ void tst_FaultMatrix::operation_faultyController_endsAsOwedWithWindowIdle()
 
     if (trouble == Trouble::Refused)
         return;
-    const std::vector<std::string> heard = rig.Commands();
+    const std::vector<std::string> heard = line.sim.Commands();
     if (continuous) {
         QVERIFY(CountOf(heard, cycleCommand) >= 1);
         if (op == Op::Dido) {

@@ -1,5 +1,6 @@
 // The firmware upgrade of the hidden Firmware upgrade page through the real
-// window against the substitute controller's boot loaders, with every fault
+// window against the substitute controller's boot loaders on the fake link,
+// where the loaders' pauses and the time-outs cost no wall time, with every fault
 // in every phase: the reply faults of the 512-byte loader's CRC frames per
 // command, the per-block faults of the 256- and 64-byte loaders, and a
 // controller that is not there. Each case ends with the message the upgrade
@@ -36,7 +37,7 @@ using ct::sim::LoaderKind;
 using ct::testing::Column;
 using ct::testing::ReplyFaults;
 using ct::testing::Trouble;
-using ct::testing::Via;
+using ct::testing::FakeLine;
 using ct::testing::WriteFirmware;
 using ct::testing::WindowRig;
 namespace txt = ct::app::txt;
@@ -404,26 +405,27 @@ void tst_UpgradeFaults::upgrade_faultyLoader_endsAsOwedWithWindowIdle()
     const RouteInfo& info = InfoOf(route);
     const std::string deviceId = id.toStdString();
 
-    WindowRig rig;
+    ct::sim::ControllerConfig config;
+    config.id = deviceId;
+    config.model = info.model;
+    config.loader = info.simLoader;
+    config.loaderFaults = loaderFaults;
+    FakeLine line({config});
+    WindowRig rig(line);
     TfrmModule& w = *rig.window;
     w.LoadDialog()->setOption(QFileDialog::DontUseNativeDialog);
-    QVERIFY(rig.Show());
+    // Any address: the fake line is behind every one.
+    rig.PointAtClosedPort();
     if (trouble == Trouble::Refused) {
-        rig.PointAtClosedPort();
+        line.device.failTcpOpen = true;
     } else {
-        ct::sim::ControllerConfig config;
-        config.id = deviceId;
-        config.model = info.model;
-        config.loader = info.simLoader;
-        config.loaderFaults = loaderFaults;
-        QVERIFY(rig.StartSim(Via::Tcp, config));
         // The ID for the loader's commands, and the model in the version panel.
         QTest::mouseClick(w.btnConnect, Qt::LeftButton);
         QCOMPARE(w.pnMsg->text(), rig.Text(txt::CommandOk));
         QCOMPARE(w.Identity().DeviceID, deviceId);
-        rig.sim->ClearCommands();
+        line.sim.ClearCommands();
         if (trouble != Trouble::None)
-            rig.sim->InjectFault(ct::testing::FaultFor(trouble, code.toStdString()));
+            line.sim.InjectFault(ct::testing::FaultFor(trouble, code.toStdString()));
     }
     const QByteArray payload = Payload(info.payloadSize);
     const QString path = WriteFirmware(rig.dir_, QStringLiteral("fw.KXB"), info.header, payload);
@@ -442,7 +444,7 @@ void tst_UpgradeFaults::upgrade_faultyLoader_endsAsOwedWithWindowIdle()
 
     if (trouble == Trouble::Refused)
         return;
-    const std::vector<std::string> heard = rig.Commands();
+    const std::vector<std::string> heard = line.sim.Commands();
     QVERIFY(!heard.empty());
     Phase reached = Phase::Enter;
     for (const std::string& command : heard) {
@@ -457,16 +459,16 @@ void tst_UpgradeFaults::upgrade_faultyLoader_endsAsOwedWithWindowIdle()
     const QByteArray flashed = Flashed(info);
     const int blocks = flashed.size() / info.blockSize;
     if (message != txt::CommandOk) {
-        QCOMPARE(rig.sim->LoaderStarts(), 0);
+        QCOMPARE(line.sim.LoaderStarts(), 0);
         // A 512-byte loader that did not acknowledge its enter command
         // hears nothing more.
         if (info.simLoader == LoaderKind::Block512 && lastPhase == Phase::Enter)
             QCOMPARE(int(heard.size()), 1);
         return;
     }
-    QCOMPARE(rig.sim->LoaderStarts(), 1);
-    QVERIFY(!rig.sim->InLoader());
-    const std::vector<std::uint8_t> flash = rig.sim->Flash(0, std::size_t(flashed.size()));
+    QCOMPARE(line.sim.LoaderStarts(), 1);
+    QVERIFY(!line.sim.InLoader());
+    const std::vector<std::uint8_t> flash = line.sim.Flash(0, std::size_t(flashed.size()));
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(flash.data()), int(flash.size())), flashed);
     QCOMPARE(w.Image().ImageBlockCount, blocks);
     QCOMPARE(w.pbProgram->value(), blocks);

@@ -14,6 +14,7 @@
 #include "link/NativeTransportFactory.h"
 #include "sim/ControllerSim.h"
 #include "support/OperationFixture.h"
+#include "support/SkippingClock.h"
 
 #include <QCoreApplication>
 
@@ -152,8 +153,9 @@ protected:
 
     std::unique_ptr<sim::ControllerSim> sim_;
     link::NativeTransportFactory factory_;
-    link::SteadyClock clock_;
-    link::NoEventPump pump_;
+    // The 7 s after the start command cost no wall time.
+    ct::testing::SkippingClock clock_;
+    ct::testing::PauseSkippingPump pump_{clock_};
     link::Link link_{factory_, clock_, pump_};
     ct::testing::RecordingStatusView status_;
     link::SilentBeeper beeper_;

@@ -1,6 +1,6 @@
 // Event pumps of the Qt event loop for tests, apart from the Qt-free fakes:
-// CountingQtPump counts the window pump's rounds; SkippingClock with
-// PauseSkippingQtPump gives the window its pauses at once.
+// CountingQtPump counts the window pump's rounds; PauseSkippingQtPump, with
+// SkippingClock or the fake link's clock, gives the window its pauses at once.
 //
 // A pause (a wait on nothing) moves SkippingClock forward by its whole time
 // after one round of events, so the window's 100 ms pauses and the loaders'
@@ -11,10 +11,11 @@
 
 #include "app/QtEventPump.h"
 #include "link/Clock.h"
+#include "support/FakeTransport.h"
+#include "support/SkippingClock.h"
 
 #include <cstdint>
 #include <functional>
-#include <vector>
 
 namespace ct::testing {
 
@@ -35,26 +36,12 @@ public:
     int waits = 0;
 };
 
-// The process's monotonic clock plus every pause skipped so far.
-class SkippingClock final : public link::IClock {
-public:
-    std::uint32_t NowMs() override { return real_.NowMs() + static_cast<std::uint32_t>(skippedMs); }
-    void Skip(std::uint32_t ms)
-    {
-        skippedMs += ms;
-        pauses.push_back(ms);
-    }
-
-    std::uint64_t skippedMs = 0;
-    std::vector<std::uint32_t> pauses;  // every pause skipped, in order
-
-private:
-    link::SteadyClock real_;
-};
-
+// Skips pauses on a SkippingClock, or on the fake link's FakeClock, whose
+// transports wait on it without the pump.
 class PauseSkippingQtPump final : public app::QtEventPump {
 public:
-    explicit PauseSkippingQtPump(SkippingClock& clock) : clock_(clock) {}
+    explicit PauseSkippingQtPump(SkippingClock& clock) : skip_([&clock](std::uint32_t ms) { clock.Skip(ms); }) {}
+    explicit PauseSkippingQtPump(FakeClock& clock) : skip_([&clock](std::uint32_t ms) { clock.SleepMs(ms); }) {}
     bool Wait(const link::WaitSource& source, int timeoutMs) override
     {
         if (source.kind != link::WaitSource::Kind::None || timeoutMs < 0)
@@ -64,7 +51,7 @@ public:
         ProcessEvents();
         if (onPause)
             onPause();
-        clock_.Skip(static_cast<std::uint32_t>(timeoutMs));
+        skip_(static_cast<std::uint32_t>(timeoutMs));
         return false;
     }
 
@@ -72,7 +59,7 @@ public:
     std::function<void()> onPause;
 
 private:
-    SkippingClock& clock_;
+    std::function<void(std::uint32_t)> skip_;
 };
 
 }  // namespace ct::testing

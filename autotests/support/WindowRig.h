@@ -2,8 +2,9 @@
 // private settings file, a silent recording beeper, the real transports and
 // event loop, and a controller over TCP loopback or a pseudo-terminal. The
 // window's pauses are skipped on its clock (support/QtPumps.h) unless the
-// rig is made with Pauses::Real, for what must be seen during a pause. Also
-// small waits that spin the event loop until a condition holds.
+// rig is made with Pauses::Real, for what must be seen during a pause. Made
+// with a FakeLine, the window talks to the controllers over the fake link
+// instead. Also small waits that spin the event loop until a condition holds.
 #pragma once
 
 #include "app/Catalogue.h"
@@ -11,6 +12,7 @@
 #include "app/SettingsStore.h"
 #include "link/NativeTransportFactory.h"
 #include "sim/ControllerSim.h"
+#include "support/FakeLine.h"
 #include "support/QtPumps.h"
 #include "support/RecordingTransports.h"
 #include "support/RecordingBeeper.h"
@@ -35,15 +37,11 @@ enum class Pauses { Skipped, Real };
 
 class WindowRig {
 public:
-    explicit WindowRig(Pauses pauses = Pauses::Skipped)
-        : store_(dir_.filePath(QStringLiteral("settings.ini"))),
-          window(pauses == Pauses::Skipped
-                     ? std::make_unique<app::TfrmModule>(
-                           catalogue, app::ModuleServices{transports, clock, skippingPump, beeper, store_})
-                     : std::make_unique<app::TfrmModule>(
-                           catalogue, app::ModuleServices{transports, realClock_, realPump_, beeper, store_}))
-    {
-    }
+    explicit WindowRig(Pauses pauses = Pauses::Skipped) : WindowRig(pauses, nullptr) {}
+    // The window on the fake link, talking to `line` on its fake clock: no
+    // substitute controller is started (StartSim), and a time-out costs no
+    // wall time.
+    explicit WindowRig(FakeLine& line) : WindowRig(Pauses::Skipped, &line) {}
     ~WindowRig()
     {
         window.reset();
@@ -89,29 +87,42 @@ public:
     QString Text(int entry) const { return catalogue.text(entry, window->LanguageIndex()); }
     app::StoredSettings Stored() const { return app::SettingsStore(dir_.filePath(QStringLiteral("settings.ini"))).Load(); }
 
-    // In the order they are built; the destructor drops the window before
-    // the controller it talks to.
     QTemporaryDir dir_;
     app::Catalogue catalogue;
     RecordingBeeper beeper;
-    SkippingClock clock;  // the window's, unless its pauses are real
+    SkippingClock clock;  // the window's, unless its pauses are real or it is on a fake line
 
 private:
+    WindowRig(Pauses pauses, FakeLine* line)
+        : store_(dir_.filePath(QStringLiteral("settings.ini"))),
+          transports(line ? static_cast<link::ITransportFactory&>(line->factory) : native_),
+          skippingPump(clock)
+    {
+        link::IClock* windowClock = &clock;
+        link::IEventPump* windowPump = &skippingPump;
+        if (line) {
+            linePump_ = std::make_unique<PauseSkippingQtPump>(line->clock);
+            windowClock = &line->clock;
+            windowPump = linePump_.get();
+        } else if (pauses == Pauses::Real) {
+            windowClock = &realClock_;
+            windowPump = &realPump_;
+        }
+        window = std::make_unique<app::TfrmModule>(
+            catalogue, app::ModuleServices{transports, *windowClock, *windowPump, beeper, store_});
+    }
+
     app::SettingsStore store_;
     link::NativeTransportFactory native_;
+    link::SteadyClock realClock_;
+    app::QtEventPump realPump_;
+    std::unique_ptr<PauseSkippingQtPump> linePump_;
 
 public:
     // Every open the window tried and every frame it wrote.
-    RecordingTransportFactory transports{native_};
-
-    // The window's pump, unless its pauses are real.
-    PauseSkippingQtPump skippingPump{clock};
-
-private:
-    link::SteadyClock realClock_;
-    app::QtEventPump realPump_;
-
-public:
+    RecordingTransportFactory transports;
+    // The window's pump with the skipping clock.
+    PauseSkippingQtPump skippingPump;
     std::unique_ptr<app::TfrmModule> window;
     std::unique_ptr<sim::ControllerSim> sim;
 };
