@@ -469,10 +469,8 @@ TEST_F(CliInProcessTest, refusedConnection_subCommandsExit2AndPrintNothing)
           "g4 set-id H 16030001 2", "set-model KX410NT4-SG4", "upgrade missing.KXB --kind 1"}) {
         const CliRun r = Cli(target + args);
         EXPECT_EQ(2, r.status) << args;
-        EXPECT_EQ("controller-cli: cannot open 127.0.0.1:" + std::to_string(closedPort)
-                      + ": Connection refused\nConnect device error!\n",
-                  r.err)
-            << args;
+        // The fake refuses without a system reason; tst_CliEdges checks the reason.
+        EXPECT_EQ("Connect device error!\n", r.err) << args;
         EXPECT_EQ("", r.out) << args;
     }
     // set-speed still tells which settings are in use.
