@@ -54,6 +54,11 @@ void Output::Write(const JsonObject& object)
     // A stop signal that would end the program (one-shot sub-commands keep
     // the default action) waits until the object is out whole: a long reply
     // takes more than one write on a pipe.
+#ifdef _WIN32
+    // Windows has no signal mask: Ctrl+C runs its handler on a thread of its
+    // own while this one writes on.
+    WriteAll(STDOUT_FILENO, text + "\n");
+#else
     sigset_t stop;
     sigset_t before;
     sigemptyset(&stop);
@@ -63,6 +68,7 @@ void Output::Write(const JsonObject& object)
     sigprocmask(SIG_BLOCK, &stop, &before);
     WriteAll(STDOUT_FILENO, text + "\n");
     sigprocmask(SIG_SETMASK, &before, nullptr);
+#endif
 }
 
 void Output::Field(const char* key, const std::string& bytes, FieldStyle style)

@@ -4,6 +4,7 @@
 #include "link/FrameCodec.h"
 
 #include "sim/LineSetting.h"
+#include "tests/SetDateTime.h"
 
 #include <algorithm>
 #include <cassert>
@@ -235,12 +236,8 @@ ControllerConfig Normalised(ControllerConfig c)
 
 std::string LocalNow()
 {
-    const std::time_t t = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&t, &local);
-    char buffer[32];
-    std::strftime(buffer, sizeof buffer, "%Y%m%d%H%M%S", &local);
-    return buffer;
+    tests::SystemLocalClock clock;
+    return tests::CompactDateTime(clock.Now());
 }
 
 bool IsDateTime(std::string_view digits)

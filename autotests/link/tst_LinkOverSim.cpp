@@ -9,6 +9,7 @@
 #include "link/NativeTransportFactory.h"
 #include "sim/ControllerSim.h"
 #include "support/FakeTransport.h"
+#include "support/QtPump.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -7,6 +7,7 @@
 #include "link/Link.h"
 #include "link/NativeTransportFactory.h"
 #include "support/FakeTransport.h"
+#include "support/QtPump.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

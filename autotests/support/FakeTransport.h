@@ -8,7 +8,6 @@
 #pragma once
 
 #include "link/Clock.h"
-#include "app/QtEventPump.h"
 #include "link/EventPump.h"
 #include "link/FrameCodec.h"
 #include "link/Transport.h"
@@ -67,23 +66,6 @@ public:
     int calls = 0;
     int waits = 0;
     std::function<void()> onPump;
-};
-
-// The window's pump (QtEventPump), counted.
-class CountingQtPump final : public app::QtEventPump {
-public:
-    void ProcessEvents() override
-    {
-        ++calls;
-        app::QtEventPump::ProcessEvents();
-    }
-    bool Wait(const link::WaitSource& source, int timeoutMs) override
-    {
-        ++waits;
-        return app::QtEventPump::Wait(source, timeoutMs);
-    }
-    int calls = 0;
-    int waits = 0;
 };
 
 // CPU time of the calling thread, for telling a wait from a spin.
