@@ -4,7 +4,6 @@
 #include "link/FrameCodec.h"
 
 #include "sim/LineSetting.h"
-#include "tests/SetDateTime.h"
 
 #include <algorithm>
 #include <cassert>
@@ -236,8 +235,16 @@ ControllerConfig Normalised(ControllerConfig c)
 
 std::string LocalNow()
 {
-    tests::SystemLocalClock clock;
-    return tests::CompactDateTime(clock.Now());
+    const std::time_t t = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &t);
+#else
+    localtime_r(&t, &local);
+#endif
+    char buffer[32];
+    std::strftime(buffer, sizeof buffer, "%Y%m%d%H%M%S", &local);
+    return buffer;
 }
 
 bool IsDateTime(std::string_view digits)
