@@ -107,8 +107,32 @@ check_cli "TCP $tcp" "$wine64" "$dir/cli/controller-cli.exe" --net "$tcp"
 ln -sfn "$pty" "$WINEPREFIX/dosdevices/com12"
 check_cli "COM12 -> $pty" "$wine64" "$dir/cli/controller-cli.exe" --com COM12
 
+# The port list from SetupAPI (Wine's own COM ports), and a port that is not
+# there: a connect error (exit status 2), not a hang or a crash.
+if ! ports="$("$wine64" "$dir/cli/controller-cli.exe" ports </dev/null)" \
+    || { [[ -n "$ports" ]] && grep -v -q -P '^([^\t]*\t){5}(ok|in use|cannot open)\r?$' <<<"$ports"; }; then
+    echo "FAILED: controller-cli.exe ports" >&2
+    echo "$ports" >&2
+    exit 1
+fi
+status=0
+"$wine64" "$dir/cli/controller-cli.exe" --com COM99 connect </dev/null >/dev/null 2>&1 || status=$?
+if ((status != 2)); then
+    echo "FAILED: controller-cli.exe --com COM99 connect: exit status $status, not 2" >&2
+    exit 1
+fi
+echo "ok: controller-cli.exe ports; a missing COM port is a connect error" >&2
+
 echo "== the Linux controller-cli against controller-sim.exe" >&2
-start_sim "$work/windows-sim.txt" "$wine64" "$dir/sim/controller-sim.exe" --tcp 127.0.0.1:0 --quiet
+# The demo line file read through Wine's Z: drive, and a fault: the first
+# reply to JD fails its check.
+examples="Z:${root//\//\\}\\sim\\examples"
+start_sim "$work/windows-sim.txt" "$wine64" "$dir/sim/controller-sim.exe" --tcp 127.0.0.1:0 --quiet \
+    --config "$examples\\demo-line.ini" --fault wrong-crc:JD:1
 tcp="$(sed -n 's/^tcp: //p' "$work/windows-sim.txt" | tr -d '\r')"
+if "$linux/cli/controller-cli" --net "$tcp" send 0001JD </dev/null >/dev/null 2>&1; then
+    echo "FAILED: controller-sim.exe: the wrong-crc fault did not reach the reply" >&2
+    exit 1
+fi
 check_cli "TCP $tcp" "$linux/cli/controller-cli" --net "$tcp"
 echo "Windows build and Wine runs: all passed" >&2
