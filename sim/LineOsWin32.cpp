@@ -9,6 +9,8 @@
 #include <ws2tcpip.h>
 #include <windows.h>
 
+#include <cerrno>
+
 namespace ct::sim::os {
 
 namespace {
@@ -179,6 +181,7 @@ bool Poll(std::vector<PollItem>& items, int timeoutMs)
 
 bool OpenPty(Handle&, Handle&, std::string&)
 {
+    errno = ENOSYS;  // what the caller reports: the system has none
     return false;
 }
 
