@@ -106,6 +106,18 @@ check_cli "TCP $tcp" "$wine64" "$dir/cli/controller-cli.exe" --net "$tcp"
 # COM12: above COM9, which only the \\.\ form reaches.
 ln -sfn "$pty" "$WINEPREFIX/dosdevices/com12"
 check_cli "COM12 -> $pty" "$wine64" "$dir/cli/controller-cli.exe" --com COM12
+# The settings string reaches the line: at 19200 baud the controller, which
+# listens at 115200, hears nothing (a connect error, exit status 2).
+for settings in 19200,n,8,1 "baud=19200 data=8"; do
+    status=0
+    "$wine64" "$dir/cli/controller-cli.exe" --com COM12 --settings "$settings" connect </dev/null >/dev/null 2>&1 \
+        || status=$?
+    if ((status != 2)); then
+        echo "FAILED: COM12 at $settings: exit status $status, not 2 (the speed did not reach the line)" >&2
+        exit 1
+    fi
+done
+echo "ok: COM12: the settings string sets the line's speed" >&2
 
 # The port list from SetupAPI (Wine's own COM ports), and a port that is not
 # there: a connect error (exit status 2), not a hang or a crash.
