@@ -82,6 +82,11 @@ void Output::Write(const JsonObject& object)
     // A signal whose default action would end the program (where no stop
     // handler was installed) waits until the object is out whole: a long
     // reply takes more than one write on a pipe.
+#ifdef _WIN32
+    // Windows has no signal mask: Ctrl+C runs its handler on a thread of its
+    // own while this one writes on.
+    WriteOut(text + "\n");
+#else
     sigset_t stop;
     sigset_t before;
     sigemptyset(&stop);
@@ -91,6 +96,7 @@ void Output::Write(const JsonObject& object)
     sigprocmask(SIG_BLOCK, &stop, &before);
     WriteOut(text + "\n");
     sigprocmask(SIG_SETMASK, &before, nullptr);
+#endif
 }
 
 void Output::Field(const char* key, const std::string& bytes, FieldStyle style)

@@ -2,10 +2,6 @@
 
 #include "link/FrameCodec.h"
 
-#include <QSerialPortInfo>
-
-#include <cstdio>
-
 namespace ct::cli {
 
 namespace {
@@ -19,26 +15,6 @@ std::string Column(const std::string& text)
 
 }  // namespace
 
-std::vector<PortDescription> AvailablePorts()
-{
-    std::vector<PortDescription> ports;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        PortDescription port;
-        port.name = info.portName().toStdString();
-        port.location = info.systemLocation().toStdString();
-        port.description = info.description().toStdString();
-        port.manufacturer = info.manufacturer().toStdString();
-        if (info.hasVendorIdentifier() && info.hasProductIdentifier()) {
-            char ids[16];
-            std::snprintf(ids, sizeof ids, "%04x:%04x", info.vendorIdentifier(), info.productIdentifier());
-            port.vidPid = ids;
-        }
-        port.serialNumber = info.serialNumber().toStdString();
-        ports.push_back(port);
-    }
-    return ports;
-}
-
 int ListPorts(Output& out, const std::vector<PortDescription>& ports)
 {
     for (const PortDescription& port : ports) {
@@ -51,10 +27,11 @@ int ListPorts(Output& out, const std::vector<PortDescription>& ports)
             object["manufacturer"] = link::EscapeBytes(port.manufacturer);
             object["vid-pid"] = port.vidPid;
             object["serial-number"] = link::EscapeBytes(port.serialNumber);
+            object["access"] = port.access;
             out.Object(object);
         } else {
             out.Line(Column(port.name) + "\t" + Column(port.description) + "\t" + Column(port.manufacturer) + "\t"
-                     + Column(port.vidPid) + "\t" + Column(port.serialNumber));
+                     + Column(port.vidPid) + "\t" + Column(port.serialNumber) + "\t" + port.access);
         }
     }
     if (out.json()) {

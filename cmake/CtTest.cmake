@@ -1,17 +1,21 @@
 # ct_add_test(<name> SOURCES <files...> [LABELS <labels...>] [TIMEOUT <s>]
-#             [QTTEST] [GUI] [LIBS <targets...>])
+#             [QTTEST] [GUI] [QT] [LIBS <targets...>])
 # One test executable linked against the core library, registered with CTest
 # with its labels and time-out. GUI tests run on the offscreen platform with a
-# private runtime directory; QTTEST tests use QtTest instead of GoogleTest.
+# private runtime directory; QTTEST tests use QtTest instead of GoogleTest;
+# QT tests (and QTTEST and GUI ones) run a Qt event loop and link its pump.
 find_package(GTest REQUIRED)
 
 function(ct_add_test name)
-    cmake_parse_arguments(T "QTTEST;GUI" "TIMEOUT" "SOURCES;LABELS;LIBS" ${ARGN})
+    cmake_parse_arguments(T "QTTEST;GUI;QT" "TIMEOUT" "SOURCES;LABELS;LIBS" ${ARGN})
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 120)
     endif()
     add_executable(${name} ${T_SOURCES})
-    target_link_libraries(${name} PRIVATE ct_core ct_qt_pump ${T_LIBS})
+    target_link_libraries(${name} PRIVATE ct_core ${T_LIBS})
+    if(T_QTTEST OR T_GUI OR T_QT)
+        target_link_libraries(${name} PRIVATE ct_qt_pump)
+    endif()
     if(T_QTTEST)
         target_link_libraries(${name} PRIVATE Qt6::Test)
     else()

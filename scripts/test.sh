@@ -2,8 +2,12 @@
 # Installs what is missing, builds and runs every test.
 #   scripts/test.sh             release build, all tests
 #   scripts/test.sh --sanitize  the same under AddressSanitizer and UBSan
+#   scripts/test.sh --windows   the Windows build (scripts/test-windows.sh)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+if [[ "${1:-}" == "--windows" ]]; then
+    exec "$root/scripts/test-windows.sh" "${@:2}"
+fi
 "$root/scripts/install-deps.sh"
 
 if [[ "${1:-}" == "--sanitize" ]]; then

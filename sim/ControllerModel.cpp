@@ -237,7 +237,11 @@ std::string LocalNow()
 {
     const std::time_t t = std::time(nullptr);
     std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &t);
+#else
     localtime_r(&t, &local);
+#endif
     char buffer[32];
     std::strftime(buffer, sizeof buffer, "%Y%m%d%H%M%S", &local);
     return buffer;

@@ -54,7 +54,7 @@ const char* LineDispatcher::Deaf(const Station& station, std::optional<int> term
     // follow. Requests at another speed would reach a real controller as
     // garbage: it neither logs nor answers them.
     const auto line = ParseLineSetting(station.model.config().line);
-    if (!line || line->baud != *terminalBaud)
+    if (!line || static_cast<int>(*line->baudRate) != *terminalBaud)
         return "sent at another speed than the line's";
     return nullptr;
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "sim/LineDispatcher.h"
+#include "sim/LineOs.h"
 
 #include "link/FrameCodec.h"
 
@@ -22,7 +23,7 @@ namespace ct::sim {
 
 class LineIo {
 public:
-    // Aborts the process when it cannot make its wake-up pipe.
+    // Aborts the process when it cannot make its wake-up channel.
     explicit LineIo(LineDispatcher& dispatcher);
     ~LineIo();  // stops serving, closes everything
     LineIo(const LineIo&) = delete;
@@ -41,7 +42,7 @@ private:
     // One byte stream the controller serves: an accepted TCP connection or
     // the pseudo-terminal's master side.
     struct Endpoint {
-        int fd = -1;
+        os::Handle fd = os::NoHandle;
         bool pty = false;
         link::RequestAssembler requests;
         struct Pending {
@@ -63,22 +64,21 @@ private:
     bool Flush(Endpoint& ep, SteadyTime now);
     // `framing`: the request's, Crc or Xor.
     void Handle(Endpoint& ep, std::string_view commandText, link::Framing framing);
-    // The terminal's baud rate as the tool set it; 0 when unknown.
-    int TerminalBaud() const;
 
     LineDispatcher& dispatcher_;
+    os::SocketLibrary sockets_;
 
-    int listenFd_ = -1;
+    os::Handle listenFd_ = os::NoHandle;
     std::uint16_t tcpPort_ = 0;
-    int ptyMaster_ = -1;
+    os::Handle ptyMaster_ = os::NoHandle;
     // The slave side stays open here as well, so that the master never sees
     // a hang-up while the tool has closed its port between operations.
-    int ptySlave_ = -1;
+    os::Handle ptySlave_ = os::NoHandle;
     std::string ptyPath_;
     std::deque<Endpoint> endpoints_;
 
-    int wakeRead_ = -1;
-    int wakeWrite_ = -1;
+    os::Handle wakeRead_ = os::NoHandle;
+    os::Handle wakeWrite_ = os::NoHandle;
     std::thread thread_;
     bool running_ = false;
     std::atomic<bool> stopRequested_{false};

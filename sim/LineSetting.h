@@ -1,21 +1,17 @@
-// A serial line setting in the form the tool writes it, "115200,n,8,1":
-// baud rate, parity (n, e, o, m or s), data bits (5-8), stop bits (1 or 2).
+// The substitute controller's own line setting, "115200,n,8,1": a serial
+// settings string (link/LineSettings.h, the parser the tool's link uses)
+// that names all four members, at a rate a terminal can be set to (1200 to
+// 921600) and with 1 or 2 stop bits.
 #pragma once
 
+#include "link/LineSettings.h"
+
 #include <optional>
-#include <string_view>
+#include <string>
 
 namespace ct::sim {
 
-struct LineSetting {
-    int baud = 115200;
-    char parity = 'n';
-    int dataBits = 8;
-    int stopBits = 1;
-};
-
-// Nothing when the text is not of that form or the baud rate is not one a
-// serial port offers (the rates a terminal can be set to, 1200 to 921600).
-std::optional<LineSetting> ParseLineSetting(std::string_view text);
+// Nothing when the text is not such a setting.
+std::optional<link::LineSettings> ParseLineSetting(const std::string& text);
 
 }  // namespace ct::sim

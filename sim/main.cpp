@@ -9,6 +9,7 @@
 #include "sim/FaultPlan.h"
 #include "sim/LineFields.h"
 #include "sim/LineOptions.h"
+#include "sim/LineOs.h"
 #include "sim/SimConfig.h"
 
 #include <cerrno>
@@ -16,7 +17,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <pthread.h>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,6 +28,7 @@ const char kUsage[] =
     "  --tcp HOST:PORT   listen on TCP (default 127.0.0.1:5001; port 0 picks one)\n"
     "  --no-tcp          do not listen on TCP\n"
     "  --pty             open a pseudo-terminal and print its path as 'pty: PATH'\n"
+    "                    (Linux only: Windows has no pseudo-terminals)\n"
     "  --id ID           controller ID, 4 characters (default 0001)\n"
     "  --model TEXT      model designation, up to 12 characters (default\n"
     "                    KX410NT4-SG4)\n"
@@ -325,17 +326,7 @@ int main(int argc, char** argv)
     // The command line's faults apply after the file's.
     line.faults.insert(line.faults.end(), faults.begin(), faults.end());
 
-    // Block the stop signals before the I/O thread starts, so that only
-    // sigwait below sees them. A shell starts background jobs with SIGINT
-    // ignored, and an ignored signal never reaches sigwait: take it back.
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
+    ct::sim::os::BlockStopSignals();
 
     ct::sim::ControllerSim sim(line.controllers);
     ct::sim::ApplySimConfig(sim, line);
@@ -360,8 +351,7 @@ int main(int argc, char** argv)
     std::fflush(stdout);
     sim.Start();
 
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    ct::sim::os::WaitForStop();
     sim.Stop();
     return 0;
 }

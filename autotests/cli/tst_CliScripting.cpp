@@ -223,7 +223,7 @@ TEST(CliPortsTest, ports_plainAndJson_oneEntryAPortWithoutALink)
     const CliRun plain = Cli("ports");
     EXPECT_EQ(0, plain.status) << plain.err;
     for (const std::string& line : Lines(plain.out))
-        EXPECT_EQ(4, std::count(line.begin(), line.end(), '\t')) << line;
+        EXPECT_EQ(5, std::count(line.begin(), line.end(), '\t')) << line;
 
     const CliRun json = Cli("ports --json");
     EXPECT_EQ(0, json.status) << json.err;
@@ -236,5 +236,6 @@ TEST(CliPortsTest, ports_plainAndJson_oneEntryAPortWithoutALink)
         EXPECT_TRUE(objects[i].contains("port"));
         EXPECT_TRUE(objects[i].contains("vid-pid"));
         EXPECT_TRUE(objects[i].contains("serial-number"));
+        EXPECT_TRUE(objects[i].contains("access"));
     }
 }

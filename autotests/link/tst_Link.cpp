@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#ifndef _WIN32
 #include <termios.h>
+#endif
 
 using namespace ct::link;
 using namespace ct::testing;
@@ -438,6 +440,7 @@ TEST(LineSettings, format_parsesBackToTheSameMembers)
     EXPECT_EQ("", FormatLineSettings(LineSettings{}));
 }
 
+#ifndef _WIN32
 TEST(LineSettings, applyToTermios_changesOnlyTheNamedMembers)
 {
     termios found{};
@@ -502,6 +505,7 @@ TEST(LineSettings, makeBinary_keepsLineSettingsAndFlowControl)
     EXPECT_EQ(1, t.c_cc[VMIN]);
     EXPECT_EQ(0, t.c_cc[VTIME]);
 }
+#endif
 
 namespace {
 

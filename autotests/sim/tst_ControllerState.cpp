@@ -218,8 +218,8 @@ TEST_P(LineSettingForms, parse_form_acceptedOrRefused)
     const auto line = ParseLineSetting(c.text);
     ASSERT_EQ(line.has_value(), c.valid) << c.text;
     if (line) {
-        EXPECT_EQ(line->baud, c.baud);
-        EXPECT_EQ(line->parity, c.parity);
+        EXPECT_EQ(static_cast<int>(*line->baudRate), c.baud);
+        EXPECT_EQ(*line->parity, c.parity);
     }
 }
 
@@ -230,6 +230,10 @@ INSTANTIATE_TEST_SUITE_P(
                       LineCase{"19201,e,8,1", false, 0, 0}, LineCase{"19200,x,8,1", false, 0, 0},
                       LineCase{"19200,e,9,1", false, 0, 0}, LineCase{"19200,e,8,3", false, 0, 0},
                       LineCase{"19200,e,8", false, 0, 0}, LineCase{"19200,e,8,1,", false, 0, 0},
-                      LineCase{",e,8,1", false, 0, 0}, LineCase{"garbage", false, 0, 0}, LineCase{"", false, 0, 0}));
+                      LineCase{",e,8,1", false, 0, 0}, LineCase{"garbage", false, 0, 0}, LineCase{"", false, 0, 0},
+                      // Read as the tool's link reads a settings string.
+                      LineCase{" 19200, E ,8,1", true, 19200, 'e'}, LineCase{"19,e,8,1", true, 19200, 'e'},
+                      LineCase{"baud=9600 parity=n data=8 stop=1", true, 9600, 'n'},
+                      LineCase{"baud=9600 parity=n", false, 0, 0}, LineCase{"19200,e,8,1.5", false, 0, 0}));
 
 }  // namespace

@@ -41,7 +41,11 @@ public:
         t.tm_hour = start.hour;
         t.tm_min = start.minute;
         t.tm_sec = start.second;
+#ifdef _WIN32
+        startSeconds_ = ::_mkgmtime(&t);
+#else
         startSeconds_ = ::timegm(&t);
+#endif
         startMs_ = startMs;
     }
     ct::tests::LocalDateTime Now() override
@@ -49,7 +53,11 @@ public:
         const std::uint64_t ms = static_cast<std::uint64_t>(startMs_) + (clock_.now - origin_);
         const std::time_t seconds = startSeconds_ + static_cast<std::time_t>(ms / 1000);
         std::tm t{};
+#ifdef _WIN32
+        ::gmtime_s(&t, &seconds);
+#else
         ::gmtime_r(&seconds, &t);
+#endif
         return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
     }
 

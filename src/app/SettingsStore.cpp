@@ -169,20 +169,29 @@ void WriteFile(const QString& path, const QByteArray& text)
 
 #ifdef Q_OS_WIN
 const char* const RegistryKeyPath = "HKEY_LOCAL_MACHINE\\Software\\Orvel\\ControllerTools";
+// A user who may not write the machine's key (no administrator rights) keeps
+// what they save in the same key of their own hive, and their values win
+// over the machine's from then on, value by value: the settings they used
+// last come back, and a value they never saved still comes from the machine.
+const char* const UserKeyPath = "HKEY_CURRENT_USER\\Software\\Orvel\\ControllerTools";
 
 // The registry key through QSettings, which keeps each value's registry type
 // and matches names without regard to letter case.
 class RegistryKey {
 public:
-    RegistryKey() : settings_(QString::fromLatin1(RegistryKeyPath), QSettings::NativeFormat)
+    RegistryKey()
+        : machine_(QString::fromLatin1(RegistryKeyPath), QSettings::NativeFormat),
+          user_(QString::fromLatin1(UserKeyPath), QSettings::NativeFormat)
     {
-        settings_.setFallbacksEnabled(false);
+        machine_.setFallbacksEnabled(false);
+        user_.setFallbacksEnabled(false);
     }
     std::optional<IniValue> Value(QLatin1String name) const
     {
-        if (!settings_.contains(name))
+        const QSettings& from = user_.contains(name) ? user_ : machine_;
+        if (!from.contains(name))
             return std::nullopt;
-        const QVariant value = settings_.value(name);
+        const QVariant value = from.value(name);
         switch (value.typeId()) {
         case QMetaType::QString:
             return IniValue{IniValue::Text, CutAtNul(value.toString()), 0};
@@ -194,11 +203,24 @@ public:
             return IniValue{IniValue::Other, {}, 0};
         }
     }
-    void SetText(QLatin1String name, const QString& text) { settings_.setValue(name, text); }
-    void SetInteger(QLatin1String name, qint64 value) { settings_.setValue(name, int(value)); }
+    void SetText(QLatin1String name, const QString& text) { Set(name, text); }
+    void SetInteger(QLatin1String name, qint64 value) { Set(name, int(value)); }
 
 private:
-    QSettings settings_;
+    void Set(QLatin1String name, const QVariant& value)
+    {
+        if (!machineDenied_) {
+            machine_.setValue(name, value);
+            machine_.sync();
+            machineDenied_ = machine_.status() == QSettings::AccessError;
+        }
+        if (machineDenied_)
+            user_.setValue(name, value);
+    }
+
+    QSettings machine_;
+    QSettings user_;
+    bool machineDenied_ = false;
 };
 #endif
 

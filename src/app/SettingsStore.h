@@ -1,6 +1,7 @@
 // The seven values the tool remembers between runs, under one settings key:
 // on Windows the machine-wide registry key
-// HKEY_LOCAL_MACHINE\Software\Orvel\ControllerTools; elsewhere the INI file
+// HKEY_LOCAL_MACHINE\Software\Orvel\ControllerTools (for a user who may not
+// write there, the same key under HKEY_CURRENT_USER); elsewhere the INI file
 // Orvel/ControllerTools.ini in the user's configuration directory, which a
 // normal user can write and pre-seed by hand (IniFile.h has its rules). Same
 // value names, kinds, defaults and reading order everywhere; no failure is

@@ -121,18 +121,15 @@ public:
     {
         if (!rx_.Empty())
             return true;
+        bool aborted = false;
         if (!broken_ && !waitPending_) {
             // Completes at once when a byte came since the last wait (the
             // driver keeps the event), so no byte slips between Fill and here.
             waitOv_ = OVERLAPPED{};
             waitOv_.hEvent = commEvent_;
             ::ResetEvent(commEvent_);
-            if (!::WaitCommEvent(port_, &mask_, &waitOv_)) {
-                if (::GetLastError() == ERROR_IO_PENDING)
-                    waitPending_ = true;
-                else
-                    broken_ = true;
-            }
+            if (!::WaitCommEvent(port_, &mask_, &waitOv_))
+                Classify(::GetLastError(), ERROR_IO_PENDING, aborted);
         }
         if (broken_) {
             pump.Wait(WaitSource::Nothing(), timeoutMs);
@@ -141,14 +138,17 @@ public:
         if (waitPending_) {
             pump.Wait(WaitSource::Signalled(Handle(commEvent_)), timeoutMs);
             DWORD n = 0;
-            if (::GetOverlappedResult(port_, &waitOv_, &n, FALSE)) {
+            if (::GetOverlappedResult(port_, &waitOv_, &n, FALSE))
                 waitPending_ = false;
-            } else if (::GetLastError() != ERROR_IO_INCOMPLETE) {
-                waitPending_ = false;
-                broken_ = true;
-            }
+            else
+                Classify(::GetLastError(), ERROR_IO_INCOMPLETE, aborted);
         }
         Fill();
+        // A driver that ends every wait at once (Wine's on a pseudo-terminal)
+        // leaves only polling: a short pause, so that the caller's loop does
+        // not spin.
+        if (aborted && rx_.Empty())
+            pump.Wait(WaitSource::Nothing(), timeoutMs < AbortedWaitPauseMs ? timeoutMs : AbortedWaitPauseMs);
         return !rx_.Empty();
     }
 
@@ -180,6 +180,22 @@ private:
             broken_ = true;
     }
 
+    // The result of a wait that did not complete: still pending (`pending`,
+    // the error that says so), ended without an event, or a broken port.
+    // ERROR_OPERATION_ABORTED ends a wait when the mask changes, or when the
+    // driver gives the wait up (Wine does so on every wait on a
+    // pseudo-terminal, whose modem lines it cannot read): the port is fine,
+    // and the queue tells whether bytes came.
+    void Classify(DWORD error, DWORD pending, bool& aborted)
+    {
+        waitPending_ = error == pending;
+        aborted = error == ERROR_OPERATION_ABORTED;
+        if (!waitPending_ && !aborted)
+            broken_ = true;
+    }
+
+    static constexpr int AbortedWaitPauseMs = 1;
+
     const HANDLE port_;
     COMMTIMEOUTS saved_;  // not const: SetCommTimeouts takes a non-const pointer
     const HANDLE readDone_;
@@ -196,7 +212,10 @@ std::unique_ptr<ITransport> OpenSerialPort(const std::string& portName, const st
 {
     if (portName.empty() || portName.find('\0') != std::string::npos)
         return nullptr;
-    const std::string path = "\\\\.\\" + portName;
+    // CreateFile finds COM1 to COM9 by the bare name too, COM10 and above
+    // only in the device namespace; a name given in that form stays as it is.
+    const std::string prefix = "\\\\.\\";
+    const std::string path = portName.compare(0, prefix.size(), prefix) == 0 ? portName : prefix + portName;
     const HANDLE port = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_OVERLAPPED, nullptr);
     if (port == INVALID_HANDLE_VALUE)
