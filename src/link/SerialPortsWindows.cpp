@@ -3,7 +3,7 @@
 // ports, which have LPT names), described as Device Manager shows them.
 #ifdef _WIN32
 
-#include "Ports.h"
+#include "link/SerialPorts.h"
 
 #include <windows.h>
 #include <setupapi.h>
@@ -13,7 +13,7 @@
 #include <cctype>
 #include <cstdlib>
 
-namespace ct::cli {
+namespace ct::link {
 
 namespace {
 
@@ -120,6 +120,6 @@ std::vector<PortDescription> AvailablePorts()
     return ports;
 }
 
-}  // namespace ct::cli
+}  // namespace ct::link
 
 #endif

@@ -3,7 +3,7 @@
 // none), the USB descriptors of the device it hangs off when there is one.
 #ifndef _WIN32
 
-#include "Ports.h"
+#include "link/SerialPorts.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,7 +13,7 @@
 #include <fstream>
 #include <unistd.h>
 
-namespace ct::cli {
+namespace ct::link {
 
 namespace {
 
@@ -111,6 +111,6 @@ std::vector<PortDescription> AvailablePorts()
     return SysfsPorts("/sys/class/tty", "/dev");
 }
 
-}  // namespace ct::cli
+}  // namespace ct::link
 
 #endif
