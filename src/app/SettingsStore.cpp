@@ -356,7 +356,8 @@ namespace {
 QStringList ListSystemPorts()
 {
     QStringList names;
-    for (const link::PortDescription& port : link::AvailablePorts())
+    // Only the names: the window opens no port before the user connects.
+    for (const link::PortDescription& port : link::AvailablePorts(false))
         names.append(QString::fromStdString(port.name));
     return names;
 }

@@ -22,7 +22,11 @@ struct PortDescription {
     std::string access = "ok";
 };
 
-std::vector<PortDescription> AvailablePorts();
+// Without `probeAccess`, Windows' ports are not opened to find out whether
+// another program holds them (opening one raises its DTR line, which some
+// devices take for a reset), and their `access` stays "ok". Linux's check
+// opens nothing and is always made.
+std::vector<PortDescription> AvailablePorts(bool probeAccess = true);
 
 #ifndef _WIN32
 // The ports that the tty class directory of sysfs lists (`classTty`, normally

@@ -106,7 +106,7 @@ std::vector<PortDescription> SysfsPorts(const std::string& classTty, const std::
     return ports;
 }
 
-std::vector<PortDescription> AvailablePorts()
+std::vector<PortDescription> AvailablePorts(bool /*probeAccess*/)
 {
     return SysfsPorts("/sys/class/tty", "/dev");
 }

@@ -91,7 +91,7 @@ bool ByNumber(const PortDescription& a, const PortDescription& b)
 
 }  // namespace
 
-std::vector<PortDescription> AvailablePorts()
+std::vector<PortDescription> AvailablePorts(bool probeAccess)
 {
     std::vector<PortDescription> ports;
     const HDEVINFO set = ::SetupDiGetClassDevsA(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
@@ -112,7 +112,8 @@ std::vector<PortDescription> AvailablePorts()
         char instance[512] = {};
         if (::SetupDiGetDeviceInstanceIdA(set, &device, instance, sizeof instance, nullptr))
             AddUsbIds(instance, port);
-        port.access = Access(port.location);
+        if (probeAccess)
+            port.access = Access(port.location);
         ports.push_back(port);
     }
     ::SetupDiDestroyDeviceInfoList(set);
