@@ -71,6 +71,8 @@ if [[ "${CT_WINDOWS_WINDOW:-0}" == 1 ]]; then
     echo "built: $window/src/app/controller-tools.exe" >&2
 else
     rm -rf "$window"
-    echo "controller-tools.exe: not built; CT_WINDOWS_WINDOW=1 builds it (and, once, Qt for Windows)" >&2
+    qt="Qt for Windows is cached"
+    "$root/scripts/build-qt-mingw.sh" --cached >/dev/null 2>&1 || qt="first Qt for Windows, some 16 minutes"
+    echo "controller-tools.exe: not built; CT_WINDOWS_WINDOW=1 builds it ($qt)" >&2
 fi
 echo "$dir"
