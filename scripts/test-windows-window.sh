@@ -24,6 +24,7 @@ done
 if ((${#missing[@]})); then
     sudo=""
     [[ $(id -u) -ne 0 ]] && sudo=sudo
+    $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq >&2
     DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq \
         --no-install-recommends "${missing[@]}" >&2
 fi
