@@ -10,6 +10,8 @@
 # later runs take a second. The system's package sources are left as they
 # are: the source package is fetched through a private apt state that reads
 # the system's own Debian sources as deb-src entries.
+#   scripts/build-qt-mingw.sh --cached   prints the prefix when the cache is
+#                                        there, fails at once when it is not
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 say() { echo "build-qt-mingw: $*" >&2; }
@@ -34,7 +36,24 @@ qt_version=${host_version%%+*}
 cache="${XDG_CACHE_HOME:-$HOME/.cache}/controller-tools"
 prefix="$cache/qt-$qt_version-mingw64"
 stamp="$prefix/.built-from"
-if [[ -f "$stamp" && "$(cat "$stamp")" == "qt6-base $host_version" ]]; then
+cached() { [[ -f "$stamp" && "$(cat "$stamp")" == "qt6-base $host_version" ]]; }
+if cached; then
+    echo "$prefix"
+    exit 0
+fi
+if [[ "${1:-}" == "--cached" ]]; then
+    say "no Qt $qt_version for Windows in $prefix yet"
+    exit 1
+fi
+# One build at a time: a second run waits for the first and then finds its
+# result, instead of deleting the folder the first one builds in.
+mkdir -p "$cache"
+exec 9>"$cache/qt-$qt_version-mingw64.lock"
+if ! flock -n 9; then
+    say "another run is building Qt $qt_version for Windows; waiting for it"
+    flock 9
+fi
+if cached; then
     echo "$prefix"
     exit 0
 fi

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config ccache clang libclang-rt-14-dev
-    qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
+    qt6-base-dev qt6-multimedia-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-wqy-microhei fonts-liberation fonts-dejavu-core
     libcli11-dev nlohmann-json3-dev

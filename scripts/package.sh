@@ -8,11 +8,15 @@
 #   scripts/package.sh --windows
 # cross-builds the Windows programs in build/windows-package instead and packs
 # them, the example line files and a README into a ZIP; prints its path.
+# With CT_WINDOWS_WINDOW=1 the window, controller-tools.exe, is among them
+# (scripts/build-windows.sh).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 if [[ "${1:-}" == "--windows" ]]; then
     dir="$("$root/scripts/build-windows.sh" "$root/build/windows-package" -DCMAKE_BUILD_TYPE=Release \
         -DCT_BUILD_TESTS=OFF | tail -n 1)"
+    # The window's build folder holds all three programs.
+    [[ -f "$dir/window/src/app/controller-tools.exe" ]] && dir="$dir/window"
     rm -f "$dir"/controller-tools-*-windows-x64.zip
     (cd "$dir" && cpack -G ZIP >"$dir/cpack.log") || { cat "$dir/cpack.log" >&2; exit 1; }
     ls "$dir"/controller-tools-*-windows-x64.zip

@@ -6,7 +6,9 @@
 #   - every test program of the Windows build (ctest, Wine as the emulator);
 #   - controller-cli.exe against the Linux controller-sim over TCP, and over
 #     a COM port that Wine maps to the controller's pseudo-terminal;
-#   - the Linux controller-cli against controller-sim.exe over TCP.
+#   - the Linux controller-cli against controller-sim.exe over TCP;
+#   - the window, controller-tools.exe, when it was built
+#     (scripts/test-windows-window.sh).
 # Prints the mean round trip of 100 requests in each of these runs, and of
 # the Linux controller-cli against the Linux controller-sim for comparison.
 set -euo pipefail
@@ -147,4 +149,10 @@ if "$linux/cli/controller-cli" --net "$tcp" send 0001JD </dev/null >/dev/null 2>
     exit 1
 fi
 check_cli "TCP $tcp" "$linux/cli/controller-cli" --net "$tcp"
+# The window, when scripts/build-windows.sh built it (CT_WINDOWS_WINDOW=1).
+window_exe="$dir/window/src/app/controller-tools.exe"
+if [[ -f "$window_exe" ]]; then
+    echo "== controller-tools.exe under Wine" >&2
+    "$root/scripts/test-windows-window.sh" "$wine64" "$window_exe" "$linux/sim/controller-sim" "$work"
+fi
 echo "Windows build and Wine runs: all passed" >&2

@@ -5,7 +5,7 @@
 set(CT_INSTALL_COMPONENT Runtime)
 set(programs controller-cli controller-sim)
 if(TARGET controller-tools)
-    # With Qt for Windows: windeployqt puts the Qt DLLs beside it (README.md).
+    # Against the static Qt for Windows: one .exe, no Qt DLLs beside it.
     list(APPEND programs controller-tools)
 endif()
 install(TARGETS ${programs} RUNTIME DESTINATION . COMPONENT ${CT_INSTALL_COMPONENT})

@@ -6,25 +6,39 @@ namespace ct::app {
 
 namespace {
 
-const QString CjkFallback = QStringLiteral("WenQuanYi Micro Hei");
-const QString CjkFallback2 = QStringLiteral("Droid Sans Fallback");
+// Linux's look-alikes come first; a Windows machine has none of them (Wine
+// shows the host's, so the window looks as it does on Linux) and takes the
+// fonts of its own that follow: the layout's font itself, then Windows' CJK
+// fonts, present from Vista on.
+const QStringList CjkFallbacks = {QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Droid Sans Fallback"),
+                                  QStringLiteral("Microsoft YaHei"), QStringLiteral("SimSun")};
+
+QStringList Then(QStringList families, const QStringList& more)
+{
+    families.append(more);
+    return families;
+}
 
 }  // namespace
 
 QStringList FamiliesFor(const QString& layoutFamily)
 {
     if (layoutFamily == QLatin1String("Arial Narrow"))
-        return {QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Nimbus Sans Narrow"),
-                QStringLiteral("DejaVu Sans Condensed"), CjkFallback, CjkFallback2};
+        return Then({QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Nimbus Sans Narrow"),
+                     QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Arial Narrow")},
+                    CjkFallbacks);
     if (layoutFamily == QLatin1String("Arial Black"))
-        return {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"), CjkFallback,
-                CjkFallback2};
-    if (layoutFamily == QStringLiteral("宋体") || layoutFamily == QStringLiteral("細明體"))
-        return {CjkFallback, CjkFallback2, QStringLiteral("Liberation Sans"),
-                QStringLiteral("DejaVu Sans")};
+        return Then({QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial Black")},
+                    CjkFallbacks);
+    if (layoutFamily == QStringLiteral("宋体"))
+        return Then(CjkFallbacks, {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    if (layoutFamily == QStringLiteral("細明體"))
+        return Then({CjkFallbacks[0], CjkFallbacks[1], QStringLiteral("MingLiU"), QStringLiteral("PMingLiU"),
+                     QStringLiteral("Microsoft JhengHei"), CjkFallbacks[2], CjkFallbacks[3]},
+                    {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     // "MS Sans Serif" and anything else.
-    return {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), CjkFallback,
-            CjkFallback2};
+    return Then({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("MS Sans Serif")},
+                CjkFallbacks);
 }
 
 QFont OwnFont(const QString& layoutFamily, int pixelSize, bool bold)

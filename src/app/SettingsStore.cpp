@@ -1,13 +1,13 @@
 #include "app/SettingsStore.h"
 
 #include "app/IniFile.h"
+#include "link/SerialPorts.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSaveFile>
-#include <QSerialPortInfo>
 #include <QStandardPaths>
 
 #ifdef Q_OS_WIN
@@ -356,9 +356,9 @@ namespace {
 QStringList ListSystemPorts()
 {
     QStringList names;
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo& port : ports)
-        names.append(port.portName());
+    // Only the names: the window opens no port before the user connects.
+    for (const link::PortDescription& port : link::AvailablePorts(false))
+        names.append(QString::fromStdString(port.name));
     return names;
 }
 

@@ -3,7 +3,7 @@
 // ports, which have LPT names), described as Device Manager shows them.
 #ifdef _WIN32
 
-#include "Ports.h"
+#include "link/SerialPorts.h"
 
 #include <windows.h>
 #include <setupapi.h>
@@ -13,7 +13,7 @@
 #include <cctype>
 #include <cstdlib>
 
-namespace ct::cli {
+namespace ct::link {
 
 namespace {
 
@@ -91,7 +91,7 @@ bool ByNumber(const PortDescription& a, const PortDescription& b)
 
 }  // namespace
 
-std::vector<PortDescription> AvailablePorts()
+std::vector<PortDescription> AvailablePorts(bool probeAccess)
 {
     std::vector<PortDescription> ports;
     const HDEVINFO set = ::SetupDiGetClassDevsA(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
@@ -112,7 +112,8 @@ std::vector<PortDescription> AvailablePorts()
         char instance[512] = {};
         if (::SetupDiGetDeviceInstanceIdA(set, &device, instance, sizeof instance, nullptr))
             AddUsbIds(instance, port);
-        port.access = Access(port.location);
+        if (probeAccess)
+            port.access = Access(port.location);
         ports.push_back(port);
     }
     ::SetupDiDestroyDeviceInfoList(set);
@@ -120,6 +121,6 @@ std::vector<PortDescription> AvailablePorts()
     return ports;
 }
 
-}  // namespace ct::cli
+}  // namespace ct::link
 
 #endif

@@ -3,7 +3,7 @@
 // none), the USB descriptors of the device it hangs off when there is one.
 #ifndef _WIN32
 
-#include "Ports.h"
+#include "link/SerialPorts.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,7 +13,7 @@
 #include <fstream>
 #include <unistd.h>
 
-namespace ct::cli {
+namespace ct::link {
 
 namespace {
 
@@ -106,11 +106,11 @@ std::vector<PortDescription> SysfsPorts(const std::string& classTty, const std::
     return ports;
 }
 
-std::vector<PortDescription> AvailablePorts()
+std::vector<PortDescription> AvailablePorts(bool /*probeAccess*/)
 {
     return SysfsPorts("/sys/class/tty", "/dev");
 }
 
-}  // namespace ct::cli
+}  // namespace ct::link
 
 #endif
