@@ -171,9 +171,10 @@ if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
             [[ "$(dpkg-deb -f "$deb" Package)" == controller-tools ]] || fail "the package is not named controller-tools"
             [[ "$(dpkg-deb -f "$deb" Version)" == "$version"-* ]] || fail "the package version is not $version"
             depends="$(dpkg-deb -f "$deb" Depends)"
-            needed=(libqt6core6 libqt6serialport6)
+            # Only the window uses Qt.
+            needed=(libc6)
             if [[ "$gui" == gui ]]; then
-                needed+=(libqt6widgets6 qt6-qpa-plugins fonts-wqy-microhei)
+                needed+=(libqt6core6 libqt6widgets6 qt6-qpa-plugins fonts-wqy-microhei)
             fi
             [[ " ${expected[*]} " == *" $tone "* ]] && needed+=(libqt6multimedia6)
             for package in "${needed[@]}"; do
