@@ -1,6 +1,7 @@
 #include "SubCommands.h"
 
 #include "ContinuousViews.h"
+#include "Discover.h"
 #include "Ports.h"
 #include "Session.h"
 #include "StopSignal.h"
@@ -412,6 +413,8 @@ int Dispatch(const Invocation& inv, Context& ctx)
         return RunUpgrade(inv, ctx);
     case Command::Ports:
         return ListPorts(ctx.out);
+    case Command::Discover:
+        return RunDiscover(inv, ctx);
     case Command::Batch:
         break;
     }
