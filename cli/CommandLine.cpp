@@ -157,6 +157,9 @@ std::optional<Invocation> Parser::Take(std::string& error) const
     case Command::Batch:
         inv.file = batchFile;
         break;
+    case Command::Ports:
+        inv.probe = probe;
+        break;
     case Command::Discover:
         if (!idRange.empty())
             ParseIdRange(idRange, inv.firstId, inv.lastId);

@@ -74,6 +74,7 @@ struct Invocation {
     // discover --ids FIRST-LAST; -1: no range.
     int firstId = -1;
     int lastId = -1;
+    bool probe = false;  // ports --probe
 };
 
 // The options that hold for the whole run.

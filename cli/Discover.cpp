@@ -7,6 +7,7 @@
 #include "tests/Discover.h"
 
 #include <cstdio>
+#include <optional>
 
 namespace ct::cli {
 
@@ -16,6 +17,19 @@ std::string Column(const std::string& text)
 {
     return text.empty() ? "-" : link::EscapeBytes(text);
 }
+
+// Keeps the first controller found, printing nothing.
+class ProbeView final : public tests::IDiscoverView {
+public:
+    void ShowLine(const std::string&) override {}
+    void ShowScan(int, int, int) override {}
+    void ControllerFound(const tests::FoundController& c) override
+    {
+        if (!found)
+            found = c;
+    }
+    std::optional<tests::FoundController> found;
+};
 
 class CliDiscoverView final : public tests::IDiscoverView {
 public:
@@ -105,6 +119,41 @@ int RunDiscover(const Invocation& inv, Context& ctx)
         return ctx.out.Finish(tests::Outcome::CommandOk);
     if (!view.opened)
         return ctx.out.Finish(tests::Outcome::ConnectError);
+    return ctx.out.End(ExitCommandError, "not-found", "No controller found.");
+}
+
+int ProbePorts(const Invocation& inv, Context& ctx, const std::vector<PortDescription>& ports)
+{
+    int found = 0;
+    for (const PortDescription& port : ports) {
+        ProbeView view;
+        // A port this user cannot open would only say so again.
+        if (port.access == "ok") {
+            link::LinkSettings settings = ctx.settings;
+            settings.LinkType = link::LinkTypeCom;
+            settings.ComPortName = port.name;
+            tests::DiscoverPlan plan;
+            plan.link = settings;
+            Session s(ctx);
+            tests::RunDiscover(s.frame, plan, view);
+        }
+        found += view.found ? 1 : 0;
+        const std::string lineSetting = view.found ? view.found->settings : std::string();
+        const std::string id = view.found ? view.found->id : std::string();
+        if (ctx.out.json()) {
+            JsonObject object = PortObject(port);
+            object["operation"] = inv.name;
+            object["settings"] = link::EscapeBytes(lineSetting);
+            object["id"] = link::EscapeBytes(id);
+            ctx.out.Object(object);
+        } else {
+            ctx.out.Line(PortLine(port) + "\t" + Column(lineSetting) + "\t" + Column(id));
+        }
+    }
+    ctx.out.Field("ports", static_cast<long long>(ports.size()), FieldStyle::JsonOnly);
+    ctx.out.Field("found", found, FieldStyle::JsonOnly);
+    if (found > 0)
+        return ctx.out.Finish(tests::Outcome::CommandOk);
     return ctx.out.End(ExitCommandError, "not-found", "No controller found.");
 }
 

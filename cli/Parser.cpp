@@ -175,11 +175,11 @@ Parser::Parser(Where where, const std::string& defaultId) : app(kDescription, "c
         ->check(DeviceIdCheck);
 
     AddSubCommands();
-    AddDiscover();
 
     ports = app.add_subcommand(
         "ports", "list this machine's serial ports, one a line: name, description, manufacturer, VID:PID and "
                  "serial number separated by tabs (\"-\" where the port does not tell); needs no link");
+    AddDiscover();
     if (where == Where::CommandLine) {
         batch = app.add_subcommand(
             "batch",
@@ -410,6 +410,12 @@ void Parser::AddDiscover()
                      "1200 ms on --net); the ID in progress on standard error")
         ->type_name("FIRST-LAST")
         ->check(IdRangeCheck);
+
+    ports->add_flag("--probe", probe,
+                    "also look for a controller on every port this user may open, as discover does (the Connect "
+                    "request at ID 0000, at 115200,n,8,1 then 19200,e,8,1): two more columns, the line setting "
+                    "and ID it answered with (\"-\" none); sends to whatever device is on the port. Exit 0 when a "
+                    "controller answered, 1 when none did");
 }
 
 }  // namespace ct::cli

@@ -90,6 +90,7 @@ public:
     CLI::App* discover = nullptr;
     std::string idRange;
     CLI::Option* settingsOption = nullptr;
+    bool probe = false;  // ports --probe
 
     // After a successful parse: the invocation, or an error message.
     std::optional<Invocation> Take(std::string& error) const;

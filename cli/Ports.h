@@ -37,6 +37,9 @@ std::vector<PortDescription> SysfsPorts(const std::string& classTty, const std::
 // manufacturer, VID:PID, serial number, access), "-" for a field the port
 // does not tell. JSON: one object a port. Always exit status 0.
 int ListPorts(Output& out, const std::vector<PortDescription>& ports);
+// One port as ListPorts prints it: its plain line, its JSON object.
+std::string PortLine(const PortDescription& port);
+JsonObject PortObject(const PortDescription& port);
 int ListPorts(Output& out);
 
 }  // namespace ct::cli

@@ -412,7 +412,7 @@ int Dispatch(const Invocation& inv, Context& ctx)
     case Command::Upgrade:
         return RunUpgrade(inv, ctx);
     case Command::Ports:
-        return ListPorts(ctx.out);
+        return inv.probe ? ProbePorts(inv, ctx, AvailablePorts()) : ListPorts(ctx.out);
     case Command::Discover:
         return RunDiscover(inv, ctx);
     case Command::Batch:

@@ -3,6 +3,8 @@
 // exit status, and the line settings and IDs it tries.
 #include "CliInProcess.h"
 
+#include "Discover.h"
+
 #include "sim/ControllerSim.h"
 
 #include <gtest/gtest.h>
@@ -74,5 +76,43 @@ TEST_P(DiscoverCliTest, discover_line_printsControllersFoundAndExits)
 
 INSTANTIATE_TEST_SUITE_P(Lines, DiscoverCliTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Three ports: nothing on the first, the controller on the second, and one
+// this user may not open, which is listed but not probed.
+TEST(ProbePortsTest, probe_controllerOnSecondPort_namesItsSettingAndIdOnly)
+{
+    ct::testing::FakeLine line({Controller("0012", "16030012", "19200,e,8,1")});
+    line.serialSpeedMatters = true;
+    const auto toController = line.device.onRequest;
+    line.device.onRequest = [&](const std::string& text, const std::string& frame) {
+        if (line.device.serialPort == "ttyUSB1")
+            toController(text, frame);
+    };
+    std::vector<ct::cli::PortDescription> ports(3);
+    ports[0].name = "ttyUSB0";
+    ports[1].name = "ttyUSB1";
+    ports[2].name = "ttyS0";
+    ports[2].access = "permission denied";
+
+    const ct::testing::ChildProcess::Finished r = [&] {
+        ct::testing::CountingPump pump(line.clock);
+        CaughtStreams streams;
+        ct::cli::Output out(false);
+        ct::cli::Invocation inv;
+        inv.command = ct::cli::Command::Ports;
+        inv.name = "ports";
+        inv.probe = true;
+        out.Begin(inv.name);
+        ct::cli::Context context{{}, out, nullptr, 0, &line.factory, &line.clock, &pump};
+        return streams.Finish(ct::cli::ProbePorts(inv, context, ports));
+    }();
+
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("ttyUSB0\t-\t-\t-\t-\tok\t-\t-\n"
+              "ttyUSB1\t-\t-\t-\t-\tok\t19200,e,8,1\t0012\n"
+              "ttyS0\t-\t-\t-\t-\tpermission denied\t-\t-\n",
+              r.out);
+    EXPECT_EQ("Command ok.\n", r.err);
+}
 
 }  // namespace
