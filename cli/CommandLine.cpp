@@ -84,6 +84,7 @@ std::optional<Invocation> Parser::Take(std::string& error) const
         {upgrade, Command::Upgrade},
         {ports, Command::Ports},
         {batch, Command::Batch},
+        {discover, Command::Discover},
     };
     const auto found = std::find_if(std::begin(commands), std::end(commands),
                                     [](const auto& c) { return c.sub && c.sub->parsed(); });
@@ -155,6 +156,13 @@ std::optional<Invocation> Parser::Take(std::string& error) const
         break;
     case Command::Batch:
         inv.file = batchFile;
+        break;
+    case Command::Ports:
+        inv.probe = probe;
+        break;
+    case Command::Discover:
+        if (!idRange.empty())
+            ParseIdRange(idRange, inv.firstId, inv.lastId);
         break;
     default:
         break;
@@ -248,6 +256,25 @@ bool WantsJson(const std::vector<std::string>& args)
     return false;
 }
 
+bool ParseIdRange(const std::string& text, int& first, int& last)
+{
+    const auto number = [](const std::string& digits, int& value) {
+        if (digits.empty() || digits.size() > 4
+            || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return false;
+        value = std::stoi(digits);
+        return true;
+    };
+    const std::size_t dash = text.find('-');
+    int a = 0;
+    int b = 0;
+    if (dash == std::string::npos || !number(text.substr(0, dash), a) || !number(text.substr(dash + 1), b) || a > b)
+        return false;
+    first = a;
+    last = b;
+    return true;
+}
+
 // "1,3": the outputs whose boxes count as checked; "" none.
 bool ParseOutputs(const std::string& list, std::array<bool, 4>& checked)
 {
@@ -335,6 +362,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args)
     GlobalOptions& g = result.globals;
     g = parser.globals;
     g.hasLink = !parser.net.empty() || !parser.com.empty();
+    g.settingsGiven = parser.settingsOption && parser.settingsOption->count() > 0;
     const bool needsLink = result.invocation->command != Command::Ports;
     if (needsLink && parser.net.empty() == parser.com.empty()) {
         result.invocation.reset();

@@ -42,6 +42,7 @@ enum class Command {
     Upgrade,
     Ports,
     Batch,
+    Discover,
 };
 
 // One sub-command with its arguments, as checked.
@@ -70,6 +71,10 @@ struct Invocation {
     // upgrade --model: the controller's model, which then is not read.
     std::optional<std::string> upgradeModel;
     bool keepGoing = false;
+    // discover --ids FIRST-LAST; -1: no range.
+    int firstId = -1;
+    int lastId = -1;
+    bool probe = false;  // ports --probe
 };
 
 // The options that hold for the whole run.
@@ -78,6 +83,7 @@ struct GlobalOptions {
     link::LinkSettings settings;
     bool json = false;
     bool trace = false;
+    bool settingsGiven = false;  // --settings typed, not its default
 };
 
 struct ParsedCommandLine {
@@ -103,6 +109,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
 // sub-command the batch can run.
 std::optional<Invocation> ParseBatchLine(const std::vector<std::string>& words, const std::string& deviceId,
                                          std::string& error);
+
+// "FIRST-LAST", two decimal IDs 0-9999, FIRST not above LAST.
+bool ParseIdRange(const std::string& text, int& first, int& last);
 
 // "1,3": the outputs whose boxes count as checked; "" none.
 bool ParseOutputs(const std::string& list, std::array<bool, 4>& checked);

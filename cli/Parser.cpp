@@ -40,6 +40,7 @@ const char* const kDescription =
     "  set-model NAME [--version VVVV]\n"
     "  upgrade FILE --kind N [--model NAME] blocks=N once programmed and verified\n"
     "  ports                               this machine's serial ports (no link)\n"
+    "  discover [--ids FIRST-LAST]         each controller found: settings, ID, model...\n"
     "  batch FILE|- [--keep-going]         one sub-command a line, over one link\n"
     "\n"
     // One paragraph a line: the help's formatter wraps them to the terminal.
@@ -109,6 +110,15 @@ const CLI::Validator CardKindsCheck(
     },
     "A,ABlock,7Byte,15693,B,BG");
 
+const CLI::Validator IdRangeCheck(
+    [](std::string& range) -> std::string {
+        int first = 0;
+        int last = 0;
+        return ParseIdRange(range, first, last) ? std::string() : "give two IDs 0-9999, the first not above the "
+                                                                  "last, e.g. 0-31";
+    },
+    "FIRST-LAST");
+
 const std::vector<std::string> kModuleIds = {"0", "1", "2", "3", "4", "5", "6", "7", "8"};
 const std::vector<std::string> kNewModuleIds = {"1", "2", "3", "4", "5", "6", "7", "8"};
 
@@ -138,7 +148,7 @@ Parser::Parser(Where where, const std::string& defaultId) : app(kDescription, "c
             app.add_option("--com", com, "serial port by name: COM3, ttyUSB0 or a path such as /dev/pts/4")
                 ->type_name("PORT");
         netOption->excludes(comOption);
-        app.add_option("--settings", serialSettings,
+        settingsOption = app.add_option("--settings", serialSettings,
                        "serial line as rate,parity,data bits,stop bits (default \"115200,n,8,1\"); a string "
                        "that cannot be parsed leaves the port's own settings; --com only")
             ->type_name("SETTINGS")
@@ -169,6 +179,7 @@ Parser::Parser(Where where, const std::string& defaultId) : app(kDescription, "c
     ports = app.add_subcommand(
         "ports", "list this machine's serial ports, one a line: name, description, manufacturer, VID:PID and "
                  "serial number separated by tabs (\"-\" where the port does not tell); needs no link");
+    AddDiscover();
     if (where == Where::CommandLine) {
         batch = app.add_subcommand(
             "batch",
@@ -381,6 +392,30 @@ void Parser::AddSubCommands()
         ->type_name("N")
         ->check(CLI::Range(0, 7));
 
+}
+
+void Parser::AddDiscover()
+{
+    discover = app.add_subcommand(
+        "discover",
+        "find the controllers on the link and print each as it is found, one a line: line setting, ID, model, "
+        "version and serial number separated by tabs (\"-\" for what was not read). Without --ids, the Connect "
+        "exchange at ID 0000, which a controller alone on its line answers whatever its ID: on --com tried at "
+        "115200,n,8,1, then at 19200,e,8,1 (only at --settings when given), until a controller answers. Exit 0 "
+        "when a controller was found, 1 when none answered (\"No controller found.\")");
+    discover
+        ->add_option("--ids", idRange,
+                     "scan the IDs FIRST to LAST (0-9999, e.g. 0-31) for a line with several controllers: at each ID "
+                     "the Connect command once, with the link's time-out (300 ms of silence on --com, at --settings; "
+                     "1200 ms on --net); the ID in progress on standard error")
+        ->type_name("FIRST-LAST")
+        ->check(IdRangeCheck);
+
+    ports->add_flag("--probe", probe,
+                    "also look for a controller on every port this user may open, as discover does (the Connect "
+                    "request at ID 0000, at 115200,n,8,1 then 19200,e,8,1): two more columns, the line setting "
+                    "and ID it answered with (\"-\" none); sends to whatever device is on the port. Exit 0 when a "
+                    "controller answered, 1 when none did");
 }
 
 }  // namespace ct::cli

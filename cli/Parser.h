@@ -87,11 +87,17 @@ public:
     CLI::Option* upgradeModelOption = nullptr;
     CLI::App* upgrade = nullptr;
 
+    CLI::App* discover = nullptr;
+    std::string idRange;
+    CLI::Option* settingsOption = nullptr;
+    bool probe = false;  // ports --probe
+
     // After a successful parse: the invocation, or an error message.
     std::optional<Invocation> Take(std::string& error) const;
 
 private:
     void AddSubCommands();
+    void AddDiscover();
 };
 
 }  // namespace ct::cli

@@ -20,6 +20,9 @@ using link::SysfsPorts;
 // manufacturer, VID:PID, serial number, access), "-" for a field the port
 // does not tell. JSON: one object a port. Always exit status 0.
 int ListPorts(Output& out, const std::vector<PortDescription>& ports);
+// One port as ListPorts prints it: its plain line, its JSON object.
+std::string PortLine(const PortDescription& port);
+JsonObject PortObject(const PortDescription& port);
 int ListPorts(Output& out);
 
 }  // namespace ct::cli

@@ -1,6 +1,7 @@
 #include "SubCommands.h"
 
 #include "ContinuousViews.h"
+#include "Discover.h"
 #include "Ports.h"
 #include "Session.h"
 #include "StopSignal.h"
@@ -411,7 +412,9 @@ int Dispatch(const Invocation& inv, Context& ctx)
     case Command::Upgrade:
         return RunUpgrade(inv, ctx);
     case Command::Ports:
-        return ListPorts(ctx.out);
+        return inv.probe ? ProbePorts(inv, ctx, AvailablePorts()) : ListPorts(ctx.out);
+    case Command::Discover:
+        return RunDiscover(inv, ctx);
     case Command::Batch:
         break;
     }

@@ -36,6 +36,8 @@ struct Context {
     link::ITransportFactory* transports = nullptr;
     link::IClock* clock = nullptr;
     link::IEventPump* pump = nullptr;
+    // --settings typed: discover tries that line setting alone.
+    bool settingsGiven = false;
 };
 
 // Why the invocation's command text cannot go out (longer than one request

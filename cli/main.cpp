@@ -100,6 +100,7 @@ int main(int argc, char** argv)
     if (parsed.globals.trace)
         trace = std::make_unique<FrameTrace>(start);
     Context context{parsed.globals.settings, out, trace.get()};
+    context.settingsGiven = parsed.globals.settingsGiven;
     const int status = invocation.command == Command::Batch ? RunBatch(batch, invocation.keepGoing, context)
                                                             : Execute(invocation, context);
     if (out.outputError().empty())

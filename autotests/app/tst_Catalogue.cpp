@@ -87,6 +87,8 @@ const FixtureEntry Fixture[] = {
      u8"本軟體支援: KX920-G4 系列控制器。"},
     {62, u8"Command too long! At most %1 characters.", u8"指令太长! 最多 %1 个字元.",
      u8"指令太長! 最多 %1 個字元."},
+    {63, u8"&Tools", u8"工具(&T)", u8"工具(&T)"},
+    {64, u8"Find controller", u8"寻找控制器", u8"尋找控制器"},
 };
 
 const char* const LanguageNames[3] = {"English", "Simplified Chinese", "Traditional Chinese"};
@@ -140,7 +142,7 @@ void tst_Catalogue::text_outsideTable_empty_data()
     QTest::addColumn<int>("entry");
     QTest::addColumn<int>("language");
     QTest::newRow("entry0") << 0 << 0;
-    QTest::newRow("entry63") << 63 << 0;
+    QTest::newRow("pastLastEntry") << Catalogue::EntryCount + 1 << 0;
     QTest::newRow("negativeEntry") << -1 << 1;
     QTest::newRow("language3") << 1 << 3;
     QTest::newRow("negativeLanguage") << 1 << -1;

@@ -101,6 +101,7 @@ ct::testing::ChildProcess::Finished CliInProcess(ct::testing::FakeLine& line, co
         return streams.Finish(parsed.exitStatus == 0 ? 0 : UsageError(parsed.error));
     Output out(parsed.globals.json);
     Context context{parsed.globals.settings, out, nullptr, 0, &line.factory, &line.clock, &pump};
+    context.settingsGiven = parsed.globals.settingsGiven;
     const int status = Execute(*parsed.invocation, context);
     return streams.Finish(status);
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "link/FrameCodec.h"
+#include "link/LineSettings.h"
 #include "sim/ControllerSim.h"
 #include "sim/LineDispatcher.h"
 #include "support/FakeTransport.h"
@@ -33,6 +34,9 @@ public:
     FakeDevice device{clock};
     FakeTransportFactory factory{device};
     sim::ControllerSim sim;
+    // Requests over a serial open reach a controller only at its line's baud
+    // rate, as on the terminal; off, the line setting is not looked at.
+    bool serialSpeedMatters = false;
 
 private:
     static sim::SteadyTime At(std::uint64_t ms) { return sim::SteadyTime(std::chrono::milliseconds(ms)); }
@@ -41,8 +45,11 @@ private:
     {
         sim::LineDispatcher& line = sim.Dispatcher();
         const bool crc = link::EncodeRequestString(link::Framing::Crc, commandText) == frame;
-        auto answer =
-            line.Handle(commandText, crc ? link::Framing::Crc : link::Framing::Xor, std::nullopt, At(clock.now));
+        std::optional<int> baud;
+        link::LineSettings settings;
+        if (serialSpeedMatters && device.lastOpenSerial && link::ParseLineSettings(device.serialSettings, settings))
+            baud = static_cast<int>(settings.baudRate.value_or(0));
+        auto answer = line.Handle(commandText, crc ? link::Framing::Crc : link::Framing::Xor, baud, At(clock.now));
         if (!answer)
             return;
         // A reply waits for the one before it to be out, as on the real line.

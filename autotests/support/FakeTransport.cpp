@@ -138,6 +138,7 @@ std::unique_ptr<link::ITransport> FakeTransportFactory::OpenSerial(const std::st
 {
     device_.serialPort = portName;
     device_.serialSettings = settings;
+    device_.lastOpenSerial = true;
     if (device_.failSerialOpen || portName.empty())
         return nullptr;
     return std::make_unique<FakeTransport>(device_);
@@ -146,6 +147,7 @@ std::unique_ptr<link::ITransport> FakeTransportFactory::OpenSerial(const std::st
 std::unique_ptr<link::ITransport> FakeTransportFactory::OpenTcp(std::uint32_t ipv4, std::uint16_t port,
                                                                 link::IEventPump& pump)
 {
+    device_.lastOpenSerial = false;
     device_.tcpAddress = ipv4;
     device_.tcpPort = port;
     if (device_.duringTcpOpen)

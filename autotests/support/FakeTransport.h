@@ -118,6 +118,7 @@ public:
     bool open = false;
     std::string serialPort;
     std::string serialSettings;
+    bool lastOpenSerial = false;  // the last open was OpenSerial's, not OpenTcp's
     std::uint32_t tcpAddress = 0;
     std::uint16_t tcpPort = 0;
 

@@ -73,9 +73,11 @@ constexpr Entry Entries[Catalogue::EntryCount] = {
     /* 60 */ {u8"Upgrading the firmware of the Product will lost some data on the Product. To ensure data security, it is recommended that you back up your data before update.", u8"注意：更新产品韧体会影响产品上的部分资料，为确保资料安全，建议您在更新韧体前先备份您的资料。", u8"注意：更新產品韌體會影響產品上的部分資料，為確保資料安全，建議您在更新韌體前先備份您的資料。"},
     /* 61 */ {u8"This tool support: KX920-G4 serial controller .", u8"本软体支援: KX920-G4 系列控制器。", u8"本軟體支援: KX920-G4 系列控制器。"},
     /* 62 */ {u8"Command too long! At most %1 characters.", u8"指令太长! 最多 %1 个字元.", u8"指令太長! 最多 %1 個字元."},
+    /* 63 */ {u8"&Tools", u8"工具(&T)", u8"工具(&T)"},
+    /* 64 */ {u8"Find controller", u8"寻找控制器", u8"尋找控制器"},
 };
 
-static_assert(txt::CommandTooLong == Catalogue::EntryCount, "entry numbers and table out of step");
+static_assert(txt::FindController == Catalogue::EntryCount, "entry numbers and table out of step");
 
 const LanguageFont& FontOf(int language)
 {

@@ -179,6 +179,8 @@ void TfrmModule::CreateMenu()
     mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
     connect(mnuAbout, &QAction::triggered, this, &TfrmModule::mnuAboutClick);
 
+    CreateToolsMenu(menuFont);
+
     // Chinese captions fall back to a CJK font with a taller line, which would
     // grow the bar, and the window with it, by a pixel. The bar keeps the
     // height of its tallest language from the start.
@@ -187,11 +189,13 @@ void TfrmModule::CreateMenu()
         mnuFile->setTitle(catalogue_.text(txt::MenuFile, language));
         mnuLanguage->setTitle(catalogue_.text(txt::MenuLanguage, language));
         mnuAbout->setText(catalogue_.text(txt::MenuAbout, language));
+        mnuTools->setTitle(catalogue_.text(txt::MenuTools, language));
         height = std::max(height, mnuMain->sizeHint().height());
     }
     mnuFile->setTitle(QStringLiteral("File"));
     mnuLanguage->setTitle(QStringLiteral("Language"));
     mnuAbout->setText(QStringLiteral("&About"));
+    mnuTools->setTitle(QStringLiteral("&Tools"));
     mnuMain->setFixedHeight(height);
 }
 
@@ -263,6 +267,8 @@ void TfrmModule::applyLanguage()
     mnuFirmwareFile->setText(text(MenuFirmwareFile));
     mnuAbout->setText(text(MenuAbout));
     mnuExit->setText(text(MenuExit));
+    mnuTools->setTitle(text(MenuTools));
+    mnuFindController->setText(text(FindController));
 
     SetTabText(pcPort, tsNet, text(Net));
     SetTabText(pcPort, tsCom, text(Com));

@@ -158,6 +158,7 @@ public slots:
     void mnuAboutClick();
     void mnuExitClick();
     void mnuFirmwareFileClick();
+    void mnuFindControllerClick();
 
     void btn19200Click();
     void btn115200Click();
@@ -376,6 +377,8 @@ public:
     QAction* mnuSimplified = nullptr;
     QAction* mnuTraditional = nullptr;
     QAction* mnuAbout = nullptr;
+    QMenu* mnuTools = nullptr;
+    QAction* mnuFindController = nullptr;
 
     QTimer* tmrBusy = nullptr;
     QTimer* tmrClock = nullptr;
@@ -393,6 +396,7 @@ protected:
 private:
     void CreateTopArea(QWidget* client);
     void CreateMenu();
+    void CreateToolsMenu(const QFont& menuFont);
     void CreateTestPage();
     void CreateControllerPage();
     void CreateFirmwarePage();

@@ -11,6 +11,16 @@ OperationFrame::OperationFrame(Link& link, IStatusView& view, IBeeper& beeper, I
 
 bool OperationFrame::BeginOperation()
 {
+    return BeginOperation(nullptr);
+}
+
+bool OperationFrame::BeginOperation(const LinkSettings& settings)
+{
+    return BeginOperation(&settings);
+}
+
+bool OperationFrame::BeginOperation(const LinkSettings* settings)
+{
     running_ = true;
     view_.SetBusyCursor(true);
     pump_.ProcessEvents();
@@ -20,7 +30,7 @@ bool OperationFrame::BeginOperation()
     // Painted before the open starts, which may take the operating system's
     // whole connect time-out.
     pump_.ProcessEvents();
-    link_.Settings = view_.ActiveLinkSettings();
+    link_.Settings = settings ? *settings : view_.ActiveLinkSettings();
     return link_.OpenLink();
 }
 

@@ -61,6 +61,8 @@ public:
 
     // Busy on, link settings read, link opened; true if the link is open.
     bool BeginOperation();
+    // The same on the link `settings` name instead of the active page's.
+    bool BeginOperation(const LinkSettings& settings);
     // When BeginOperation failed, or Connect got no answer; does not close the link.
     void EndConnectError();
     void EndCommandOk();     // closes the link
@@ -87,6 +89,7 @@ public:
     Link& link() { return link_; }
 
 private:
+    bool BeginOperation(const LinkSettings* settings);
     void EndCommand(StatusMessage message, Lamp colour, int beepHz);
     void Ended();
 

@@ -154,6 +154,7 @@ void TfrmModule::EnterTest(QPushButton* button, int captionEntry)
         blockedByTest_.push_back(other);
     }
     mnuFirmwareFile->setEnabled(false);
+    mnuFindController->setEnabled(false);
     // The modal box would hold the loop inside its own event loop: no frame
     // would go out until it is closed.
     mnuAbout->setEnabled(false);
@@ -167,6 +168,7 @@ void TfrmModule::LeaveTest()
         blocked->setEnabled(true);
     blockedByTest_.clear();
     mnuFirmwareFile->setEnabled(true);
+    mnuFindController->setEnabled(true);
     mnuAbout->setEnabled(true);
     ShowPage(pcMain, tsCommand);
     // The caption in the language of now, which may have changed meanwhile.
