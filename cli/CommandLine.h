@@ -42,6 +42,7 @@ enum class Command {
     Upgrade,
     Ports,
     Batch,
+    Fleet,
 };
 
 // One sub-command with its arguments, as checked.
@@ -70,6 +71,10 @@ struct Invocation {
     // upgrade --model: the controller's model, which then is not read.
     std::optional<std::string> upgradeModel;
     bool keepGoing = false;
+    // fleet: the controllers run at once at most, and the sub-command's words
+    // (checked by ParseFleet; `file` is the list).
+    int jobs = 16;
+    std::vector<std::string> fleetWords;
 };
 
 // The options that hold for the whole run.
@@ -103,6 +108,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
 // sub-command the batch can run.
 std::optional<Invocation> ParseBatchLine(const std::vector<std::string>& words, const std::string& deviceId,
                                          std::string& error);
+
+// Why --net's IP and port cannot be connected to; empty when both can.
+std::string NetAddressError(const std::string& ip, const std::string& port);
 
 // "1,3": the outputs whose boxes count as checked; "" none.
 bool ParseOutputs(const std::string& list, std::array<bool, 4>& checked);
