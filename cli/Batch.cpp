@@ -9,6 +9,15 @@
 
 namespace ct::cli {
 
+const char* OutcomeOfStatus(int status)
+{
+    return status == ExitOk             ? "ok"
+           : status == ExitCommandError ? "command-error"
+           : status == ExitConnectError ? "connect-error"
+           : status == ExitStopped      ? "stopped"
+                                        : "refused";
+}
+
 int RunBatch(const std::vector<BatchLine>& lines, bool keepGoing, Context& context)
 {
     // A stop request ends the running line the way it ends a continuous
@@ -66,11 +75,7 @@ int RunBatch(const std::vector<BatchLine>& lines, bool keepGoing, Context& conte
         if (firstFailedLine > 0)
             object["first-failed-line"] = firstFailedLine;
         object["stopped"] = stopped;
-        object["outcome"] = status == ExitOk             ? "ok"
-                            : status == ExitCommandError ? "command-error"
-                            : status == ExitConnectError ? "connect-error"
-                            : status == ExitStopped      ? "stopped"
-                                                         : "refused";
+        object["outcome"] = OutcomeOfStatus(status);
         object["exit-status"] = status;
         context.out.Object(object);
     }

@@ -49,6 +49,9 @@ ParsedBatch ParseBatch(const std::string& text, const std::string& deviceId);
 // `error` set when it cannot be read or is too large.
 bool ReadBatchFile(const std::string& path, std::string& text, std::string& error);
 
+// The "outcome" of a summary object for its exit status.
+const char* OutcomeOfStatus(int status);
+
 // Runs the lines in order; stops after the first failed line unless
 // `keepGoing`, and before the next line once a stop was requested
 // (StopSignal.h). Ends with a summary line on standard error (and a summary

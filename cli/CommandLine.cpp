@@ -85,6 +85,7 @@ std::optional<Invocation> Parser::Take(std::string& error) const
         {ports, Command::Ports},
         {batch, Command::Batch},
         {discover, Command::Discover},
+        {fleet, Command::Fleet},
     };
     const auto found = std::find_if(std::begin(commands), std::end(commands),
                                     [](const auto& c) { return c.sub && c.sub->parsed(); });
@@ -164,6 +165,11 @@ std::optional<Invocation> Parser::Take(std::string& error) const
         if (!idRange.empty())
             ParseIdRange(idRange, inv.firstId, inv.lastId);
         break;
+    case Command::Fleet:
+        inv.file = fleetFile;
+        inv.jobs = fleetJobs;
+        inv.fleetWords = fleet->remaining();
+        break;
     default:
         break;
     }
@@ -230,7 +236,8 @@ std::optional<std::string> UnknownSubCommand(const CLI::App& app, const std::vec
     return std::nullopt;
 }
 
-// Why --net's address or port cannot be connected to; empty when both can.
+}  // namespace
+
 // The window's link reads the port as atol does (5001x is 5001): the command
 // line takes digits only.
 std::string NetAddressError(const std::string& ip, const std::string& port)
@@ -242,8 +249,6 @@ std::string NetAddressError(const std::string& ip, const std::string& port)
         return "--net: port '" + port + "' is not a number 1-65535";
     return {};
 }
-
-}  // namespace
 
 bool WantsJson(const std::vector<std::string>& args)
 {
@@ -363,7 +368,15 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args)
     g = parser.globals;
     g.hasLink = !parser.net.empty() || !parser.com.empty();
     g.settingsGiven = parser.settingsOption && parser.settingsOption->count() > 0;
-    const bool needsLink = result.invocation->command != Command::Ports;
+    const bool fleet = result.invocation->command == Command::Fleet;
+    if (fleet && g.hasLink) {
+        result.operation = result.invocation->name;
+        result.invocation.reset();
+        result.exitStatus = 64;
+        result.error = "fleet takes the links from its FILE: no --net or --com on the command line";
+        return result;
+    }
+    const bool needsLink = result.invocation->command != Command::Ports && !fleet;
     if (needsLink && parser.net.empty() == parser.com.empty()) {
         result.invocation.reset();
         result.exitStatus = 64;

@@ -43,6 +43,7 @@ enum class Command {
     Ports,
     Batch,
     Discover,
+    Fleet,
 };
 
 // One sub-command with its arguments, as checked.
@@ -75,6 +76,10 @@ struct Invocation {
     int firstId = -1;
     int lastId = -1;
     bool probe = false;  // ports --probe
+    // fleet: the controllers run at once at most, and the sub-command's words
+    // (checked by ParseFleet; `file` is the list).
+    int jobs = 16;
+    std::vector<std::string> fleetWords;
 };
 
 // The options that hold for the whole run.
@@ -112,6 +117,9 @@ std::optional<Invocation> ParseBatchLine(const std::vector<std::string>& words, 
 
 // "FIRST-LAST", two decimal IDs 0-9999, FIRST not above LAST.
 bool ParseIdRange(const std::string& text, int& first, int& last);
+
+// Why --net's IP and port cannot be connected to; empty when both can.
+std::string NetAddressError(const std::string& ip, const std::string& port);
 
 // "1,3": the outputs whose boxes count as checked; "" none.
 bool ParseOutputs(const std::string& list, std::array<bool, 4>& checked);

@@ -40,7 +40,7 @@ int CycleLimit::Finish(Output& out, tests::Outcome outcome, const std::string& n
     out.Field("cycles", done_, FieldStyle::JsonOnly);
     out.Field("answered", answered_, FieldStyle::JsonOnly);
     if (!out.json())
-        std::fprintf(stderr, "%s: %d cycles, %d answered\n", name.c_str(), done_, answered_);
+        out.Note(name + ": " + std::to_string(done_) + " cycles, " + std::to_string(answered_) + " answered");
     return out.Finish(answered_ > 0 ? outcome : tests::Outcome::CommandError);
 }
 

@@ -40,8 +40,37 @@ void Output::Begin(const std::string& operation, int line)
     items_ = 0;
     result_ = JsonObject::object();
     result_["operation"] = operation;
+    if (keep_)
+        result_["endpoint"] = endpoint_;
     if (line_ > 0)
         result_["line"] = line_;
+}
+
+void Output::Keep(const std::string& endpoint)
+{
+    keep_ = true;
+    endpoint_ = endpoint;
+}
+
+std::string Output::LinePrefix() const
+{
+    if (line_ <= 0)
+        return {};
+    return "line " + std::to_string(line_) + (keep_ ? " " + endpoint_ : std::string()) + ": ";
+}
+
+void Output::Note(const std::string& text)
+{
+    std::fflush(stderr);
+    WriteErr((keep_ ? LinePrefix() : std::string()) + text + "\n");
+}
+
+void Output::WriteErr(const std::string& text)
+{
+    if (keep_)
+        keptErr_ += text;
+    else
+        WriteAll(STDERR_FILENO, text);
 }
 
 int UsageError(const std::string& message, bool json, const std::string& operation,
@@ -61,6 +90,10 @@ int UsageError(const std::string& message, bool json, const std::string& operati
 
 void Output::WriteOut(const std::string& text)
 {
+    if (keep_) {
+        keptOut_ += text;
+        return;
+    }
     if (WriteAll(STDOUT_FILENO, text) || !outputError_.empty())
         return;
     outputError_ = std::strerror(errno);
@@ -71,7 +104,9 @@ void Output::WriteOut(const std::string& text)
 
 void Output::Line(const std::string& text)
 {
-    WriteOut(text + "\n");
+    // Results of several controllers share standard output: each line says
+    // whose it is.
+    WriteOut((keep_ && !json_ ? LinePrefix() : std::string()) + text + "\n");
 }
 
 void Output::Write(const JsonObject& object)
@@ -79,6 +114,10 @@ void Output::Write(const JsonObject& object)
     // Texts are escaped to ASCII before they get here; a stray byte of
     // another text is replaced rather than thrown over.
     const std::string text = object.dump(-1, ' ', false, JsonObject::error_handler_t::replace);
+    if (keep_) {
+        WriteOut(text + "\n");
+        return;
+    }
     // A signal whose default action would end the program (where no stop
     // handler was installed) waits until the object is out whole: a long
     // reply takes more than one write on a pipe.
@@ -93,9 +132,9 @@ void Output::Write(const JsonObject& object)
     sigaddset(&stop, SIGINT);
     sigaddset(&stop, SIGTERM);
     sigaddset(&stop, SIGHUP);
-    sigprocmask(SIG_BLOCK, &stop, &before);
+    pthread_sigmask(SIG_BLOCK, &stop, &before);
     WriteOut(text + "\n");
-    sigprocmask(SIG_SETMASK, &before, nullptr);
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
 #endif
 }
 
@@ -131,6 +170,8 @@ void Output::Item(const char* counter, const char* key, const std::string& bytes
     }
     JsonObject item;
     item["operation"] = result_["operation"];
+    if (keep_)
+        item["endpoint"] = endpoint_;
     if (line_ > 0)
         item["line"] = line_;
     item[counter] = items_;
@@ -142,6 +183,8 @@ void Output::Item(const char* counter, const char* key, const std::string& bytes
 
 void Output::Object(JsonObject object)
 {
+    if (keep_ && !object.contains("endpoint"))
+        object["endpoint"] = endpoint_;
     if (line_ > 0 && !object.contains("line"))
         object["line"] = line_;
     Write(object);
@@ -154,8 +197,7 @@ int Output::End(int exitStatus, const char* outcome, const std::string& message)
         Write(result_);
     }
     // Inside a batch the message says which line it closes.
-    const std::string prefix = line_ > 0 ? "line " + std::to_string(line_) + ": " : std::string();
-    WriteAll(STDERR_FILENO, prefix + message + "\n");
+    WriteErr(LinePrefix() + message + "\n");
     return exitStatus;
 }
 
@@ -199,7 +241,11 @@ int Output::Refuse(const std::string& message)
         result_["error"] = message;
         Write(result_);
     }
-    return UsageError(line_ > 0 ? "line " + std::to_string(line_) + ": " + message : message);
+    if (keep_) {
+        WriteErr("controller-cli: " + LinePrefix() + message + "\n");
+        return ExitUsage;
+    }
+    return UsageError(LinePrefix() + message);
 }
 
 }  // namespace ct::cli

@@ -13,6 +13,11 @@
 // batch, every object has the batch "line". Values are the plain output's
 // texts (bytes escaped as send prints them) or numbers; keys come in the
 // order of the plain output.
+//
+// Inside a fleet each controller's Output keeps what it would write
+// (Keep): the plain lines then start with "line N ENDPOINT: ", every JSON
+// object also names the "endpoint", and the caller prints the kept text
+// whole once the controller is done.
 #pragma once
 
 #include "tests/Operation.h"
@@ -80,9 +85,23 @@ public:
     // Ends the result with the given status, outcome and closing message.
     int End(int exitStatus, const char* outcome, const std::string& message);
 
+    // From here on nothing is written: standard output's and standard
+    // error's text is kept for TakeOut and TakeErr, and names `endpoint`.
+    void Keep(const std::string& endpoint);
+    std::string TakeOut() { return std::exchange(keptOut_, {}); }
+    std::string TakeErr() { return std::exchange(keptErr_, {}); }
+
     // A JSON object of its own (the batch summary, a serial port).
     void Object(JsonObject object);
     int itemsShown() const { return items_; }
+    // Text on standard output as it stands (a fleet's kept results).
+    void Pass(const std::string& text)
+    {
+        if (!text.empty())
+            WriteOut(text);
+    }
+    // A line on standard error (kept, and naming the controller, in a fleet).
+    void Note(const std::string& text);
     // A plain line of text as it stands.
     void Line(const std::string& text);
     // The system's reason once a write to standard output failed (the first
@@ -92,8 +111,15 @@ public:
 private:
     void Write(const JsonObject& object);
     void WriteOut(const std::string& text);
+    void WriteErr(const std::string& text);
+    // "line N: ", "line N ENDPOINT: " or nothing.
+    std::string LinePrefix() const;
 
     bool json_;
+    bool keep_ = false;
+    std::string endpoint_;
+    std::string keptOut_;
+    std::string keptErr_;
     std::string outputError_;
     int line_ = 0;
     int items_ = 0;

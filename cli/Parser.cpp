@@ -42,6 +42,8 @@ const char* const kDescription =
     "  ports                               this machine's serial ports (no link)\n"
     "  discover [--ids FIRST-LAST]         each controller found: settings, ID, model...\n"
     "  batch FILE|- [--keep-going]         one sub-command a line, over one link\n"
+    "  fleet [--jobs N] FILE SUB-COMMAND [ARGUMENTS]\n"
+    "                                      SUB-COMMAND on every controller of FILE\n"
     "\n"
     // One paragraph a line: the help's formatter wraps them to the terminal.
     "Runs one operation of the controller tool and prints its result on standard "
@@ -192,6 +194,30 @@ Parser::Parser(Where where, const std::string& defaultId) : app(kDescription, "c
             "also a summary object); the exit status is the first failed line's");
         batch->add_option("FILE", batchFile, "the list of sub-commands, or - for standard input")->required();
         batch->add_flag("--keep-going", keepGoing, "run every line, also after one failed");
+
+        fleet = app.add_subcommand(
+            "fleet",
+            "run SUB-COMMAND with its ARGUMENTS on every controller listed in FILE, one a line: --net IP:PORT or "
+            "--com PORT, optionally --settings SETTINGS (--com only) and --id ID (default the command line's); "
+            "words and # comments as in a batch list. The whole list is checked before anything is sent: a "
+            "line that cannot be used is reported with its number and fleet exits 64. Controllers on different "
+            "links run at the same time, up to --jobs; those on one serial port or one IP:PORT run one after "
+            "the other, in line order. Each controller's result is printed whole as soon as it is done, so in "
+            "the order they finish: every plain line on standard output and every closing message starts with "
+            "\"line N ENDPOINT: \" (N the line of FILE, ENDPOINT the IP:PORT or port), every JSON object has "
+            "\"endpoint\" and \"line\". A summary line on standard error ends the run (with --json also a "
+            "summary object); the exit status is the first failed line's. A signal ends every running "
+            "operation as in a single run (dido and poll with the outputs released) and starts no other. "
+            "The global options go before fleet; not with --trace, --net or --com, and not for ports, batch or "
+            "fleet");
+        fleet->add_option("--jobs", fleetJobs, "controllers run at the same time at most, 1-256 (default 16)")
+            ->type_name("N")
+            ->check(CLI::Range(1, 256));
+        fleet->add_option("FILE", fleetFile, "the list of controllers, or - for standard input")->required();
+        // Everything after FILE is the sub-command's, checked by the fleet:
+        // nothing falls through to the global options or sub-commands.
+        fleet->fallthrough(false);
+        fleet->prefix_command();
     }
 
     const std::string subFooter = std::string(kGlobalOptions) + "\n\n" + kFooter;

@@ -35,6 +35,9 @@ public:
     CLI::App* batch = nullptr;
     std::string batchFile;
     bool keepGoing = false;
+    CLI::App* fleet = nullptr;
+    std::string fleetFile;
+    int fleetJobs = 16;
 
     std::string text;
     CLI::App* send = nullptr;

@@ -1,5 +1,6 @@
 #include "StopSignal.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 
@@ -13,8 +14,11 @@ namespace ct::cli {
 
 namespace {
 
-volatile std::sig_atomic_t stopRequested = 0;
-volatile std::sig_atomic_t stopSignal = 0;
+// Read by every worker thread of a fleet and written by the handler: atomics
+// that need no lock are safe in both.
+std::atomic<int> stopRequested{0};
+std::atomic<int> stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler writes these");
 
 const struct {
     int number;

@@ -417,6 +417,8 @@ int Dispatch(const Invocation& inv, Context& ctx)
         return RunDiscover(inv, ctx);
     case Command::Batch:
         break;
+    case Command::Fleet:
+        return ctx.out.Refuse("fleet runs from the command line only");
     }
     return ctx.out.Refuse("a batch cannot run inside a batch");
 }

@@ -28,6 +28,8 @@
 //   ports                   the serial ports of this machine
 //   batch FILE|- [--keep-going]
 //                           the sub-commands of a list, one a line
+//   fleet [--jobs N] FILE SUB-COMMAND [ARGS]
+//                           SUB-COMMAND on every controller of a list
 //
 // --json prints one JSON object per result, --trace the frames on standard
 // error.
@@ -47,6 +49,7 @@
 // stopped by a signal (a batch before its last line).
 #include "Batch.h"
 #include "CommandLine.h"
+#include "Fleet.h"
 #include "FrameTrace.h"
 #include "Output.h"
 #include "StopSignal.h"
@@ -55,6 +58,26 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+namespace {
+
+// Each line of a batch or fleet list that cannot be taken, then the usage
+// error that nothing was sent.
+int ListErrors(const ct::cli::Invocation& invocation, const std::vector<ct::cli::BatchError>& lines,
+               const char* verb, bool json)
+{
+    using namespace ct::cli;
+    const std::string name = invocation.file == "-" ? "<stdin>" : invocation.file;
+    std::vector<std::string> errors;
+    for (const BatchError& e : lines) {
+        errors.push_back(name + ":" + std::to_string(e.number) + ": " + e.message);
+        UsageError(errors.back());
+    }
+    return UsageError("nothing was sent: " + std::to_string(errors.size()) + " of the lines cannot be " + verb,
+                      json, invocation.name, errors);
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -82,17 +105,24 @@ int main(int argc, char** argv)
         if (!ReadBatchFile(invocation.file, text, error))
             return UsageError(error, json, invocation.name);
         ParsedBatch list = ParseBatch(text, invocation.deviceId);
-        if (!list.errors.empty()) {
-            const std::string name = invocation.file == "-" ? "<stdin>" : invocation.file;
-            std::vector<std::string> errors;
-            for (const BatchError& e : list.errors) {
-                errors.push_back(name + ":" + std::to_string(e.number) + ": " + e.message);
-                UsageError(errors.back());
-            }
-            return UsageError("nothing was sent: " + std::to_string(errors.size()) + " of the lines cannot be run",
-                              json, invocation.name, errors);
-        }
+        if (!list.errors.empty())
+            return ListErrors(invocation, list.errors, "run", json);
         batch = std::move(list.lines);
+    }
+    std::vector<FleetLine> fleet;
+    if (invocation.command == Command::Fleet) {
+        if (parsed.globals.trace)
+            return UsageError("--trace follows one link: not with fleet", json, invocation.name);
+        std::string text;
+        std::string error;
+        if (!ReadBatchFile(invocation.file, text, error))
+            return UsageError(error, json, invocation.name);
+        ParsedFleet list = ParseFleet(text, invocation);
+        if (!list.commandError.empty())
+            return UsageError(list.commandError, json, invocation.name);
+        if (!list.errors.empty())
+            return ListErrors(invocation, list.errors, "used", json);
+        fleet = std::move(list.lines);
     }
 
     Output out(parsed.globals.json);
@@ -101,8 +131,9 @@ int main(int argc, char** argv)
         trace = std::make_unique<FrameTrace>(start);
     Context context{parsed.globals.settings, out, trace.get()};
     context.settingsGiven = parsed.globals.settingsGiven;
-    const int status = invocation.command == Command::Batch ? RunBatch(batch, invocation.keepGoing, context)
-                                                            : Execute(invocation, context);
+    const int status = invocation.command == Command::Batch   ? RunBatch(batch, invocation.keepGoing, context)
+                       : invocation.command == Command::Fleet ? RunFleet(fleet, invocation.jobs, context)
+                                                              : Execute(invocation, context);
     if (out.outputError().empty())
         return status;
     UsageError("standard output: " + out.outputError());

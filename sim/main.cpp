@@ -12,20 +12,28 @@
 #include "sim/LineOs.h"
 #include "sim/SimConfig.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace {
 
+constexpr std::size_t kMaxListens = 256;
+
 const char kUsage[] =
     "usage: controller-sim [options]\n"
-    "  --tcp HOST:PORT   listen on TCP (default 127.0.0.1:5001; port 0 picks one)\n"
+    "  --tcp HOST:PORT   listen on TCP (default 127.0.0.1:5001; port 0 picks one).\n"
+    "                    Repeatable, up to 256 times: each address serves a\n"
+    "                    line of its own, a copy of the one described here, so\n"
+    "                    that one process stands for a whole site; --pty joins\n"
+    "                    the first address's line\n"
     "  --no-tcp          do not listen on TCP\n"
     "  --pty             open a pseudo-terminal and print its path as 'pty: PATH'\n"
     "                    (Linux only: Windows has no pseudo-terminals)\n"
@@ -209,8 +217,12 @@ int main(int argc, char** argv)
     ct::sim::ControllerConfig config;
     ct::sim::LineOptions lineOptions;
     std::vector<ct::sim::Fault> faults;
-    std::string host = "127.0.0.1";
-    std::uint16_t port = 5001;
+    struct Listen {
+        std::string host;
+        std::uint16_t port = 0;
+    };
+    // Empty: the default address.
+    std::vector<Listen> listens;
     bool tcp = true;
     bool pty = false;
     bool quiet = false;
@@ -240,8 +252,12 @@ int main(int argc, char** argv)
             return 0;
         } else if (opt == "--tcp") {
             const std::string v = value();
-            if (const char* why = SplitHostPort(v, host, port))
+            Listen listen;
+            if (const char* why = SplitHostPort(v, listen.host, listen.port))
                 Fail(("bad --tcp, " + std::string(why)).c_str(), v.c_str());
+            if (listens.size() == kMaxListens)
+                Fail("too many --tcp, 256 at most", v.c_str());
+            listens.push_back(listen);
             tcp = true;
         } else if (opt == "--no-tcp") {
             tcp = false;
@@ -328,19 +344,31 @@ int main(int argc, char** argv)
 
     ct::sim::os::BlockStopSignals();
 
-    ct::sim::ControllerSim sim(line.controllers);
-    ct::sim::ApplySimConfig(sim, line);
-    sim.SetVerbose(!quiet);
-    // Nobody reads the log of a served line: keep none.
-    sim.SetCommandLogLimit(0);
-    if (tcp) {
-        if (!sim.ListenTcp(host, port)) {
-            std::fprintf(stderr, "controller-sim: cannot listen on %s:%u: %s\n", host.c_str(), port,
+    if (!tcp)
+        listens.clear();
+    else if (listens.empty())
+        listens.push_back({"127.0.0.1", 5001});
+    // One substitute per address, each with its own I/O thread and state: the
+    // controllers of a site do not share a line.
+    std::vector<std::unique_ptr<ct::sim::ControllerSim>> sims;
+    for (std::size_t i = 0; i < std::max<std::size_t>(listens.size(), 1); ++i) {
+        auto sim = std::make_unique<ct::sim::ControllerSim>(line.controllers);
+        ct::sim::ApplySimConfig(*sim, line);
+        sim->SetVerbose(!quiet);
+        // Nobody reads the log of a served line: keep none.
+        sim->SetCommandLogLimit(0);
+        sims.push_back(std::move(sim));
+    }
+    for (std::size_t i = 0; i < listens.size(); ++i) {
+        const Listen& l = listens[i];
+        if (!sims[i]->ListenTcp(l.host, l.port)) {
+            std::fprintf(stderr, "controller-sim: cannot listen on %s:%u: %s\n", l.host.c_str(), l.port,
                          std::strerror(errno));
             return 1;
         }
-        std::printf("tcp: %s:%u\n", host.c_str(), sim.TcpPort());
+        std::printf("tcp: %s:%u\n", l.host.c_str(), sims[i]->TcpPort());
     }
+    ct::sim::ControllerSim& sim = *sims.front();
     if (pty) {
         if (!sim.OpenPty()) {
             std::fprintf(stderr, "controller-sim: cannot open a pseudo-terminal: %s\n", std::strerror(errno));
@@ -349,9 +377,11 @@ int main(int argc, char** argv)
         std::printf("pty: %s\n", sim.PtyPath().c_str());
     }
     std::fflush(stdout);
-    sim.Start();
+    for (auto& each : sims)
+        each->Start();
 
     ct::sim::os::WaitForStop();
-    sim.Stop();
+    for (auto& each : sims)
+        each->Stop();
     return 0;
 }

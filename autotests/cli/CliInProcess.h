@@ -90,7 +90,7 @@ private:
 };
 
 // One run of the sub-command line `args` against the controllers of `line`.
-ct::testing::ChildProcess::Finished CliInProcess(ct::testing::FakeLine& line, const std::string& args)
+[[maybe_unused]] ct::testing::ChildProcess::Finished CliInProcess(ct::testing::FakeLine& line, const std::string& args)
 {
     using namespace ct::cli;
     const std::vector<std::string> words = ShellWords(args);

@@ -448,6 +448,34 @@ TEST(ControllerSimProcess, twoControllersFile_servesEachControllerAtItsIdUntilTe
     EXPECT_EQ(f.status, 0) << f.err;
 }
 
+TEST(ControllerSimProcess, repeatedTcp_eachAddressServesItsOwnCopyOfTheLine)
+{
+    SimProcess sim({"--config", CT_SIM_EXAMPLES "/two-controllers.ini", "--tcp", "127.0.0.1:0", "--tcp",
+                    "127.0.0.1:0", "--quiet"});
+    ASSERT_TRUE(sim.started());
+    const std::string prefix = "tcp: 127.0.0.1:";
+    std::vector<std::uint16_t> ports;
+    for (int i = 0; i < 2; ++i) {
+        const std::string listening = sim.ReadLine();
+        ASSERT_EQ(listening.rfind(prefix, 0), 0U) << listening;
+        ports.push_back(static_cast<std::uint16_t>(std::stoi(listening.substr(prefix.size()))));
+    }
+    ASSERT_NE(ports[0], ports[1]);
+    // Both connected at once: a shared line would answer only one client at
+    // a time, or one client's request on the other's connection.
+    const LineClient first(ports[0]);
+    const LineClient second(ports[1]);
+    ASSERT_TRUE(first.connected());
+    ASSERT_TRUE(second.connected());
+    for (const LineClient* client : {&first, &second}) {
+        EXPECT_EQ(ReplyField(client->Ask("0001AS"), 8, 8), "16030001");
+        EXPECT_EQ(ReplyField(client->Ask("0002AS"), 8, 8), "16030002");
+    }
+    sim.Signal(SIGTERM);
+    const auto f = sim.Finish();
+    EXPECT_EQ(f.status, 0) << f.err;
+}
+
 struct ProcessRefusalCase {
     const char* name;
     std::string file;               // written to a temporary file, passed as --config
