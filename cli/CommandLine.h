@@ -121,6 +121,10 @@ bool ParseIdRange(const std::string& text, int& first, int& last);
 // Why --net's IP and port cannot be connected to; empty when both can.
 std::string NetAddressError(const std::string& ip, const std::string& port);
 
+// Why the invocation's command text cannot go out (longer than one request
+// takes); nothing when it fits or the sub-command sends no typed text.
+std::optional<std::string> TooLongRefusal(const Invocation& invocation);
+
 // "1,3": the outputs whose boxes count as checked; "" none.
 bool ParseOutputs(const std::string& list, std::array<bool, 4>& checked);
 

@@ -425,52 +425,6 @@ int Dispatch(const Invocation& inv, Context& ctx)
 
 }  // namespace
 
-std::optional<std::string> TooLongRefusal(const Invocation& inv)
-{
-    const std::string& id = inv.deviceId;
-    const std::string bySerial = std::string(link::cmd::AnyControllerId) + link::cmd::IdBySerial + inv.serial;
-    std::string text;
-    std::size_t limit = link::MaxCommandLength(link::Framing::Crc);
-    switch (inv.command) {
-    case Command::Send:
-        text = inv.text;
-        limit = link::MaxCommandLength(inv.framing);
-        break;
-    case Command::ControllerCommand:
-        text = id + inv.text;
-        break;
-    case Command::ModuleCommand:
-        text = modules::WrapModuleCommand(id, inv.typeIndex, inv.moduleId, inv.text);
-        break;
-    case Command::ControllerIdBySerial:
-        text = bySerial;
-        break;
-    case Command::SetControllerId:
-        text = bySerial + inv.newId;
-        break;
-    case Command::G6Id:
-        text = id + link::cmd::G6ReadIdBySerial + inv.serial;
-        break;
-    case Command::G6SetId:
-        text = id + link::cmd::G6SetIdBySerial + inv.serial + inv.serial
-               + modules::Hex4(static_cast<unsigned>(std::stoi(inv.newId))) + "0000";
-        break;
-    case Command::G4SetId:
-        text = modules::WrapModuleCommand(id, inv.typeIndex, std::string(), link::cmd::G4SetId + inv.serial + inv.newId);
-        break;
-    case Command::SetModel:
-        text = id + link::cmd::SetModelName + firmware::ModelNameField(inv.modelName)
-               + (inv.modelVersion ? firmware::TrimControls(*inv.modelVersion) : std::string());
-        break;
-    default:
-        return std::nullopt;
-    }
-    if (text.size() <= limit)
-        return std::nullopt;
-    return "command text of " + std::to_string(text.size()) + " characters is longer than the "
-           + std::to_string(limit) + " one request takes";
-}
-
 int Execute(const Invocation& inv, Context& ctx)
 {
     ctx.out.Begin(inv.name, ctx.line);

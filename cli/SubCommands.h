@@ -40,10 +40,6 @@ struct Context {
     bool settingsGiven = false;
 };
 
-// Why the invocation's command text cannot go out (longer than one request
-// takes); nothing when it fits or the sub-command sends no typed text.
-std::optional<std::string> TooLongRefusal(const Invocation& invocation);
-
 // Runs one invocation (not batch, which RunBatch runs line by line).
 //
 // What each prints (plain: a line each; JSON: fields of the result object):
