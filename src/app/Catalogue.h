@@ -1,4 +1,4 @@
-// The three-language text catalogue: 61 fixed entries and one of the tool's own, English, Simplified
+// The three-language text catalogue: 61 fixed entries and the tool's own, English, Simplified
 // Chinese and Traditional Chinese, and the font that goes with each language.
 // Built once at start-up, never changed.
 #pragma once
@@ -31,14 +31,22 @@ enum Entry : int {
     LoadFirmwareError, FirmwareModelError, Note, FirmwareNote, AboutText,
     // The tool's own, beyond the fixed order.
     CommandTooLong,
+    // The Tools menu.
+    MenuTools,
+    // The frame monitor.
+    FrameMonitor, MonitorTime, MonitorDirection, MonitorText, MonitorHex, MonitorCheck, MonitorSent,
+    MonitorReceived, MonitorLink, MonitorGood, MonitorBadCheck, MonitorTimeOut, MonitorResynchronised,
+    MonitorOpened, MonitorCannotOpen, MonitorClosed, MonitorPause, MonitorResume, MonitorClear,
+    MonitorCopy, MonitorSaveAs, MonitorCannotWrite,
+    LastEntry = MonitorCannotWrite,
 };
 }  // namespace txt
 
 class Catalogue {
 public:
-    static constexpr int EntryCount = 62;
+    static constexpr int EntryCount = txt::LastEntry;
     Catalogue();
-    // The entry (1..62) in the given language (0..2); empty for anything else.
+    // The entry (1..EntryCount) in the given language (0..2); empty for anything else.
     QString text(int entry, int language) const;
     const LanguageFont& font(int language) const;
 };

@@ -1,6 +1,7 @@
 #include "app/Module.h"
 
 #include "app/Fonts.h"
+#include "app/FrameMonitor.h"
 #include "app/Lamp.h"
 #include "app/PageBuilder.h"
 #include "app/Widgets.h"
@@ -118,6 +119,8 @@ TfrmModule::TfrmModule(const Catalogue& catalogue, const ModuleServices& service
 
 TfrmModule::~TfrmModule()
 {
+    // Before the link it watches goes.
+    delete frmFrameMonitor;
     SetBusyCursor(false);
     SetWindowEnabled(true);
 }
@@ -179,6 +182,11 @@ void TfrmModule::CreateMenu()
     mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
     connect(mnuAbout, &QAction::triggered, this, &TfrmModule::mnuAboutClick);
 
+    CreateToolsMenu();
+    mnuFrameMonitor = mnuTools->addAction(QStringLiteral("Frame monitor"));
+    mnuFrameMonitor->setObjectName(QStringLiteral("mnuFrameMonitor"));
+    connect(mnuFrameMonitor, &QAction::triggered, this, &TfrmModule::mnuFrameMonitorClick);
+
     // Chinese captions fall back to a CJK font with a taller line, which would
     // grow the bar, and the window with it, by a pixel. The bar keeps the
     // height of its tallest language from the start.
@@ -193,6 +201,15 @@ void TfrmModule::CreateMenu()
     mnuLanguage->setTitle(QStringLiteral("Language"));
     mnuAbout->setText(QStringLiteral("&About"));
     mnuMain->setFixedHeight(height);
+}
+
+void TfrmModule::CreateToolsMenu()
+{
+    // Its title is Chinese in the same font as the Language menu's, so the
+    // bar's measured height holds for it too.
+    mnuTools = mnuMain->addMenu(QStringLiteral("&Tools"));
+    mnuTools->setObjectName(QStringLiteral("mnuTools"));
+    mnuTools->setFont(mnuMain->font());
 }
 
 // --- Creation, show, language ---------------------------------------------
@@ -263,6 +280,10 @@ void TfrmModule::applyLanguage()
     mnuFirmwareFile->setText(text(MenuFirmwareFile));
     mnuAbout->setText(text(MenuAbout));
     mnuExit->setText(text(MenuExit));
+    mnuTools->setTitle(text(MenuTools));
+    mnuFrameMonitor->setText(text(FrameMonitor));
+    if (frmFrameMonitor)
+        frmFrameMonitor->applyLanguage(languageIndex_, font());
 
     SetTabText(pcPort, tsNet, text(Net));
     SetTabText(pcPort, tsCom, text(Com));
@@ -363,6 +384,17 @@ void TfrmModule::mnuAboutClick()
     // The program name as typed, the same in every language.
     box.setInformativeText(QStringLiteral("controller-tools ") + QString::fromLatin1(ct::ProgramVersion()));
     box.exec();
+}
+
+void TfrmModule::mnuFrameMonitorClick()
+{
+    if (frmFrameMonitor == nullptr) {
+        frmFrameMonitor = new TfrmFrameMonitor(catalogue_, link_, this);
+        frmFrameMonitor->applyLanguage(languageIndex_, font());
+    }
+    frmFrameMonitor->show();
+    frmFrameMonitor->raise();
+    frmFrameMonitor->activateWindow();
 }
 
 void TfrmModule::mnuExitClick()

@@ -53,6 +53,7 @@ class ITransportFactory;
 namespace ct::app {
 
 class Lamp;
+class TfrmFrameMonitor;
 
 // What the window works with; all must outlive it.
 struct ModuleServices {
@@ -158,6 +159,7 @@ public slots:
     void mnuAboutClick();
     void mnuExitClick();
     void mnuFirmwareFileClick();
+    void mnuFrameMonitorClick();
 
     void btn19200Click();
     void btn115200Click();
@@ -376,6 +378,11 @@ public:
     QAction* mnuSimplified = nullptr;
     QAction* mnuTraditional = nullptr;
     QAction* mnuAbout = nullptr;
+    // The Tools menu, after the others.
+    QMenu* mnuTools = nullptr;
+    // The frame monitor's item and window (made at its first opening).
+    QAction* mnuFrameMonitor = nullptr;
+    TfrmFrameMonitor* frmFrameMonitor = nullptr;
 
     QTimer* tmrBusy = nullptr;
     QTimer* tmrClock = nullptr;
@@ -393,6 +400,7 @@ protected:
 private:
     void CreateTopArea(QWidget* client);
     void CreateMenu();
+    void CreateToolsMenu();
     void CreateTestPage();
     void CreateControllerPage();
     void CreateFirmwarePage();
