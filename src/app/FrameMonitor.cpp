@@ -26,7 +26,7 @@ namespace {
 
 // Rows reach the table at this pace, not as the link reports them: the
 // view's work then falls between transactions, mostly into the operations'
-// pauses, and never into a wait for a reply.
+// pauses.
 constexpr int FlushIntervalMs = 50;
 
 }  // namespace
@@ -126,14 +126,18 @@ void TfrmFrameMonitor::hideEvent(QHideEvent* event)
 
 void TfrmFrameMonitor::tmrMonitorTimer()
 {
-    if (model_->Queued() == 0 || model_->Paused())
+    // Never while the link waits for a reply: the rows wait a tick instead.
+    if (model_->Queued() == 0 || model_->Paused() || link_.Waiting())
         return;
     // Follow the newest rows only while the user has not scrolled away.
     QScrollBar* bar = lvFrames->verticalScrollBar();
     const bool atEnd = bar->value() == bar->maximum();
     model_->Flush();
+    // The view's layout and paint now, not deferred into the next wait.
+    lvFrames->doItemsLayout();
     if (atEnd)
         lvFrames->scrollToBottom();
+    lvFrames->viewport()->repaint();
 }
 
 void TfrmFrameMonitor::btnPauseClick()
