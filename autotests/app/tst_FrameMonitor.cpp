@@ -60,19 +60,19 @@ void tst_FrameMonitor::row_perTraceEvent_textsAsShown_data()
     QTest::addColumn<int>("language");
     QTest::addColumn<QStringList>("rows");
     const QString sent = "\\x010000AC\\x02D2E1\\x0D\t01 30 30 30 30 41 43 02 44 32 45 31 0D";
-    QTest::newRow("sent") << "sent" << 0 << QStringList{"7\tSent\t" + sent + "\t"};
-    QTest::newRow("sent, Simplified") << "sent" << 1 << QStringList{u8"7\t发送\t" + sent + "\t"};
-    QTest::newRow("good") << "good" << 0 << QStringList{"7\tReceived\t\\x03A\\\\\\x04\t03 41 5C 04\tgood"};
+    QTest::newRow("sent") << "sent" << 0 << QStringList{"7\tSent\t\t" + sent};
+    QTest::newRow("sent, Simplified") << "sent" << 1 << QStringList{u8"7\t发送\t\t" + sent};
+    QTest::newRow("good") << "good" << 0 << QStringList{"7\tReceived\tgood\t\\x03A\\\\\\x04\t03 41 5C 04"};
     QTest::newRow("bad check, Traditional")
-        << "bad" << 2 << QStringList{u8"7\t接收\t\\x03A\\\\\\x04\t03 41 5C 04\t檢查碼錯誤"};
+        << "bad" << 2 << QStringList{u8"7\t接收\t檢查碼錯誤\t\\x03A\\\\\\x04\t03 41 5C 04"};
     QTest::newRow("after noise") << "noise" << 0
-                                 << QStringList{"7\tReceived\t\\x15x\t15 78\tresynchronised",
-                                                "7\tReceived\t\\x03A\\\\\\x04\t03 41 5C 04\tgood"};
-    QTest::newRow("time-out, nothing") << "silence" << 0 << QStringList{"7\tReceived\t\t\ttime-out"};
-    QTest::newRow("time-out, part") << "part" << 0 << QStringList{"7\tReceived\t\\x030\t03 30\ttime-out"};
-    QTest::newRow("opened") << "open" << 0 << QStringList{"7\tLink\topened TCP 10.0.0.9:5001\t\t"};
-    QTest::newRow("not opened") << "refused" << 0 << QStringList{"7\tLink\tcannot open ttyS1 19200,e,8,1\t\t"};
-    QTest::newRow("closed") << "close" << 0 << QStringList{"7\tLink\tclosed\t\t"};
+                                 << QStringList{"7\tReceived\tresynchronised\t\\x15x\t15 78",
+                                                "7\tReceived\tgood\t\\x03A\\\\\\x04\t03 41 5C 04"};
+    QTest::newRow("time-out, nothing") << "silence" << 0 << QStringList{"7\tReceived\ttime-out\t\t"};
+    QTest::newRow("time-out, part") << "part" << 0 << QStringList{"7\tReceived\ttime-out\t\\x030\t03 30"};
+    QTest::newRow("opened") << "open" << 0 << QStringList{"7\tLink\t\topened TCP 10.0.0.9:5001\t"};
+    QTest::newRow("not opened") << "refused" << 0 << QStringList{"7\tLink\t\tcannot open ttyS1 19200,e,8,1\t"};
+    QTest::newRow("closed") << "close" << 0 << QStringList{"7\tLink\t\tclosed\t"};
 }
 
 void tst_FrameMonitor::row_perTraceEvent_textsAsShown()
@@ -245,7 +245,7 @@ void tst_FrameMonitor::copyAndSave_shownRows_writtenExactly()
     static_cast<QDialog*>(dialog)->accept();
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
-    const QString titles = "Time (ms)\tDirection\tText\tHex\tCheck\n";
+    const QString titles = "Time (ms)\tDirection\tCheck\tText\tHex\n";
     QCOMPARE(QString::fromUtf8(file.readAll()), titles + shown.join('\n') + '\n');
     QVERIFY(monitor.lblMonitorStatus->text().isEmpty());
 

@@ -47,10 +47,10 @@ TfrmFrameMonitor::TfrmFrameMonitor(const Catalogue& catalogue, link::Link& link,
     lvFrames->setAllColumnsShowFocus(true);
     lvFrames->setSelectionBehavior(QAbstractItemView::SelectRows);
     lvFrames->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    lvFrames->setColumnWidth(FrameMonitorModel::ColTime, 80);
-    lvFrames->setColumnWidth(FrameMonitorModel::ColDirection, 80);
+    lvFrames->setColumnWidth(FrameMonitorModel::ColTime, 90);
+    lvFrames->setColumnWidth(FrameMonitorModel::ColDirection, 70);
+    lvFrames->setColumnWidth(FrameMonitorModel::ColCheck, 110);
     lvFrames->setColumnWidth(FrameMonitorModel::ColText, 300);
-    lvFrames->setColumnWidth(FrameMonitorModel::ColHex, 300);
 
     const auto button = [this](QPushButton*& member, const char* name, void (TfrmFrameMonitor::*handler)()) {
         member = new QPushButton(this);

@@ -111,8 +111,8 @@ QString FrameMonitorModel::Text(int row, int column) const
 {
     const auto text = [this](int entry) { return catalogue_.text(entry, language_); };
     if (row < 0) {
-        static const int titles[ColumnCount] = {txt::MonitorTime, txt::MonitorDirection, txt::MonitorText,
-                                                txt::MonitorHex, txt::MonitorCheck};
+        static const int titles[ColumnCount] = {txt::MonitorTime, txt::MonitorDirection, txt::MonitorCheck,
+                                                txt::MonitorText, txt::MonitorHex};
         return text(titles[column]);
     }
     const FrameRecord& r = Record(row);

@@ -41,7 +41,8 @@ struct FrameRecord {
 class FrameMonitorModel final : public QAbstractTableModel, public link::ILinkTrace {
     Q_OBJECT
 public:
-    enum Column { ColTime, ColDirection, ColText, ColHex, ColCheck, ColumnCount };
+    // The check before the bytes, so that it shows however long they are.
+    enum Column { ColTime, ColDirection, ColCheck, ColText, ColHex, ColumnCount };
     // Well over 10,000 frames: a Connect is 8 rows for 6 frames.
     static constexpr std::size_t DefaultCapacity = 20000;
 
