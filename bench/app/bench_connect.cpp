@@ -135,7 +135,7 @@ void BM_ConnectMonitorTakingTurns(benchmark::State& state)
     state.counters["open_ms"] = Median(open) * 1000;
     state.counters["full_ms"] = Median(full) * 1000;
 }
-BENCHMARK(BM_ConnectMonitorTakingTurns)->Iterations(30)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConnectMonitorTakingTurns)->Iterations(60)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
