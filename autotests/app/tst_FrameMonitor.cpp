@@ -9,7 +9,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
-#include <QTreeView>
+#include <QTableView>
 #include <QtTest>
 
 using ct::app::FrameMonitorModel;

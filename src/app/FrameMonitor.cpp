@@ -15,7 +15,7 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTimer>
-#include <QTreeView>
+#include <QTableView>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -39,12 +39,18 @@ TfrmFrameMonitor::TfrmFrameMonitor(const Catalogue& catalogue, link::Link& link,
     setAttribute(Qt::WA_QuitOnClose, false);
     model_ = new FrameMonitorModel(catalogue, link.clock(), FrameMonitorModel::DefaultCapacity, this);
 
-    lvFrames = new QTreeView(this);
+    // A table, not a tree: with rows of one fixed height it finds a row
+    // without walking all of them, so adding and dropping rows costs the
+    // same with 20 rows as with 20,000.
+    lvFrames = new QTableView(this);
     lvFrames->setObjectName(QStringLiteral("lvFrames"));
     lvFrames->setModel(model_);
-    lvFrames->setRootIsDecorated(false);
-    lvFrames->setUniformRowHeights(true);
-    lvFrames->setAllColumnsShowFocus(true);
+    lvFrames->verticalHeader()->hide();
+    lvFrames->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    lvFrames->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    lvFrames->horizontalHeader()->setStretchLastSection(true);
+    lvFrames->setShowGrid(false);
+    lvFrames->setWordWrap(false);
     lvFrames->setSelectionBehavior(QAbstractItemView::SelectRows);
     lvFrames->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lvFrames->setColumnWidth(FrameMonitorModel::ColTime, 90);

@@ -16,7 +16,7 @@ class QFileDialog;
 class QLabel;
 class QPushButton;
 class QTimer;
-class QTreeView;
+class QTableView;
 
 namespace ct::link {
 class Link;
@@ -40,7 +40,7 @@ public:
     // The file dialog of "Save as…", made at its first use.
     QFileDialog* SaveDialog();
 
-    QTreeView* lvFrames = nullptr;
+    QTableView* lvFrames = nullptr;
     QPushButton* btnPause = nullptr;
     QPushButton* btnClear = nullptr;
     QPushButton* btnCopy = nullptr;
