@@ -89,6 +89,28 @@ const FixtureEntry Fixture[] = {
      u8"指令太長! 最多 %1 個字元."},
     {63, u8"&Tools", u8"工具(&T)", u8"工具(&T)"},
     {64, u8"Find controller", u8"寻找控制器", u8"尋找控制器"},
+    {65, u8"Frame monitor", u8"帧监视器", u8"訊框監視器"},
+    {66, u8"Time (ms)", u8"时间 (毫秒)", u8"時間 (毫秒)"},
+    {67, u8"Direction", u8"方向", u8"方向"},
+    {68, u8"Text", u8"文字", u8"文字"},
+    {69, u8"Hex", u8"十六进位", u8"十六進位"},
+    {70, u8"Check", u8"检查", u8"檢查"},
+    {71, u8"Sent", u8"发送", u8"發送"},
+    {72, u8"Received", u8"接收", u8"接收"},
+    {73, u8"Link", u8"连线", u8"連線"},
+    {74, u8"good", u8"正确", u8"正確"},
+    {75, u8"bad check", u8"检查码错误", u8"檢查碼錯誤"},
+    {76, u8"time-out", u8"逾时", u8"逾時"},
+    {77, u8"resynchronised", u8"重新同步", u8"重新同步"},
+    {78, u8"opened %1", u8"开启 %1", u8"開啟 %1"},
+    {79, u8"cannot open %1", u8"无法开启 %1", u8"無法開啟 %1"},
+    {80, u8"closed", u8"关闭", u8"關閉"},
+    {81, u8"Pause", u8"暂停", u8"暫停"},
+    {82, u8"Resume", u8"继续", u8"繼續"},
+    {83, u8"Clear", u8"清除", u8"清除"},
+    {84, u8"Copy", u8"复制", u8"複製"},
+    {85, u8"Save as…", u8"另存新档…", u8"另存新檔…"},
+    {86, u8"Cannot write the file!", u8"无法写入档案!", u8"無法寫入檔案!"},
 };
 
 const char* const LanguageNames[3] = {"English", "Simplified Chinese", "Traditional Chinese"};
@@ -142,7 +164,7 @@ void tst_Catalogue::text_outsideTable_empty_data()
     QTest::addColumn<int>("entry");
     QTest::addColumn<int>("language");
     QTest::newRow("entry0") << 0 << 0;
-    QTest::newRow("pastLastEntry") << Catalogue::EntryCount + 1 << 0;
+    QTest::newRow("pastLast") << Catalogue::EntryCount + 1 << 0;
     QTest::newRow("negativeEntry") << -1 << 1;
     QTest::newRow("language3") << 1 << 3;
     QTest::newRow("negativeLanguage") << 1 << -1;

@@ -10,7 +10,7 @@ struct Entry {
 
 // Entry 8 is not a translation: its columns are the three language menu
 // captions, each in its own language, shown together whatever the language.
-constexpr Entry Entries[Catalogue::EntryCount] = {
+constexpr Entry Entries[] = {
     /*  1 */ {u8"KX410/420/450-G7 Tools V0520", u8"KX410/420/450-G7 工具程式 V0520", u8"KX410/420/450-G7 工具程式 V0520"},
     /*  2 */ {u8"Start connect device", u8"连线装置", u8"連線裝置"},
     /*  3 */ {u8"&Language", u8"语言(&Language)", u8"語言(&Language)"},
@@ -73,11 +73,36 @@ constexpr Entry Entries[Catalogue::EntryCount] = {
     /* 60 */ {u8"Upgrading the firmware of the Product will lost some data on the Product. To ensure data security, it is recommended that you back up your data before update.", u8"注意：更新产品韧体会影响产品上的部分资料，为确保资料安全，建议您在更新韧体前先备份您的资料。", u8"注意：更新產品韌體會影響產品上的部分資料，為確保資料安全，建議您在更新韌體前先備份您的資料。"},
     /* 61 */ {u8"This tool support: KX920-G4 serial controller .", u8"本软体支援: KX920-G4 系列控制器。", u8"本軟體支援: KX920-G4 系列控制器。"},
     /* 62 */ {u8"Command too long! At most %1 characters.", u8"指令太长! 最多 %1 个字元.", u8"指令太長! 最多 %1 個字元."},
-    /* 63 */ {u8"&Tools", u8"工具(&T)", u8"工具(&T)"},
-    /* 64 */ {u8"Find controller", u8"寻找控制器", u8"尋找控制器"},
+    // The Tools menu.
+    {u8"&Tools", u8"工具(&T)", u8"工具(&T)"},
+    // Find controller.
+    {u8"Find controller", u8"寻找控制器", u8"尋找控制器"},
+    // The frame monitor.
+    {u8"Frame monitor", u8"帧监视器", u8"訊框監視器"},
+    {u8"Time (ms)", u8"时间 (毫秒)", u8"時間 (毫秒)"},
+    {u8"Direction", u8"方向", u8"方向"},
+    {u8"Text", u8"文字", u8"文字"},
+    {u8"Hex", u8"十六进位", u8"十六進位"},
+    {u8"Check", u8"检查", u8"檢查"},
+    {u8"Sent", u8"发送", u8"發送"},
+    {u8"Received", u8"接收", u8"接收"},
+    {u8"Link", u8"连线", u8"連線"},
+    {u8"good", u8"正确", u8"正確"},
+    {u8"bad check", u8"检查码错误", u8"檢查碼錯誤"},
+    {u8"time-out", u8"逾时", u8"逾時"},
+    {u8"resynchronised", u8"重新同步", u8"重新同步"},
+    {u8"opened %1", u8"开启 %1", u8"開啟 %1"},
+    {u8"cannot open %1", u8"无法开启 %1", u8"無法開啟 %1"},
+    {u8"closed", u8"关闭", u8"關閉"},
+    {u8"Pause", u8"暂停", u8"暫停"},
+    {u8"Resume", u8"继续", u8"繼續"},
+    {u8"Clear", u8"清除", u8"清除"},
+    {u8"Copy", u8"复制", u8"複製"},
+    {u8"Save as…", u8"另存新档…", u8"另存新檔…"},
+    {u8"Cannot write the file!", u8"无法写入档案!", u8"無法寫入檔案!"},
 };
 
-static_assert(txt::FindController == Catalogue::EntryCount, "entry numbers and table out of step");
+static_assert(sizeof Entries / sizeof Entries[0] == Catalogue::EntryCount, "entry numbers and table out of step");
 
 const LanguageFont& FontOf(int language)
 {

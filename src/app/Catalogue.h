@@ -31,14 +31,22 @@ enum Entry : int {
     LoadFirmwareError, FirmwareModelError, Note, FirmwareNote, AboutText,
     // The tool's own, beyond the fixed order.
     CommandTooLong,
+    // The Tools menu.
     MenuTools,
+    // Find controller.
     FindController,
+    // The frame monitor.
+    FrameMonitor, MonitorTime, MonitorDirection, MonitorText, MonitorHex, MonitorCheck, MonitorSent,
+    MonitorReceived, MonitorLink, MonitorGood, MonitorBadCheck, MonitorTimeOut, MonitorResynchronised,
+    MonitorOpened, MonitorCannotOpen, MonitorClosed, MonitorPause, MonitorResume, MonitorClear,
+    MonitorCopy, MonitorSaveAs, MonitorCannotWrite,
+    LastEntry = MonitorCannotWrite,
 };
 }  // namespace txt
 
 class Catalogue {
 public:
-    static constexpr int EntryCount = 64;
+    static constexpr int EntryCount = txt::LastEntry;
     Catalogue();
     // The entry (1..EntryCount) in the given language (0..2); empty for anything else.
     QString text(int entry, int language) const;

@@ -1,6 +1,7 @@
 #include "app/Module.h"
 
 #include "app/Fonts.h"
+#include "app/FrameMonitor.h"
 #include "app/Lamp.h"
 #include "app/PageBuilder.h"
 #include "app/Widgets.h"
@@ -118,6 +119,8 @@ TfrmModule::TfrmModule(const Catalogue& catalogue, const ModuleServices& service
 
 TfrmModule::~TfrmModule()
 {
+    // Before the link it watches goes.
+    delete frmFrameMonitor;
     SetBusyCursor(false);
     SetWindowEnabled(true);
 }
@@ -180,6 +183,9 @@ void TfrmModule::CreateMenu()
     connect(mnuAbout, &QAction::triggered, this, &TfrmModule::mnuAboutClick);
 
     CreateToolsMenu(menuFont);
+    mnuFrameMonitor = mnuTools->addAction(QStringLiteral("Frame monitor"));
+    mnuFrameMonitor->setObjectName(QStringLiteral("mnuFrameMonitor"));
+    connect(mnuFrameMonitor, &QAction::triggered, this, &TfrmModule::mnuFrameMonitorClick);
 
     // Chinese captions fall back to a CJK font with a taller line, which would
     // grow the bar, and the window with it, by a pixel. The bar keeps the
@@ -269,6 +275,9 @@ void TfrmModule::applyLanguage()
     mnuExit->setText(text(MenuExit));
     mnuTools->setTitle(text(MenuTools));
     mnuFindController->setText(text(FindController));
+    mnuFrameMonitor->setText(text(FrameMonitor));
+    if (frmFrameMonitor)
+        frmFrameMonitor->applyLanguage(languageIndex_, font());
 
     SetTabText(pcPort, tsNet, text(Net));
     SetTabText(pcPort, tsCom, text(Com));
@@ -369,6 +378,17 @@ void TfrmModule::mnuAboutClick()
     // The program name as typed, the same in every language.
     box.setInformativeText(QStringLiteral("controller-tools ") + QString::fromLatin1(ct::ProgramVersion()));
     box.exec();
+}
+
+void TfrmModule::mnuFrameMonitorClick()
+{
+    if (frmFrameMonitor == nullptr) {
+        frmFrameMonitor = new TfrmFrameMonitor(catalogue_, link_, this);
+        frmFrameMonitor->applyLanguage(languageIndex_, font());
+    }
+    frmFrameMonitor->show();
+    frmFrameMonitor->raise();
+    frmFrameMonitor->activateWindow();
 }
 
 void TfrmModule::mnuExitClick()

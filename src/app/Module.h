@@ -53,6 +53,7 @@ class ITransportFactory;
 namespace ct::app {
 
 class Lamp;
+class TfrmFrameMonitor;
 
 // What the window works with; all must outlive it.
 struct ModuleServices {
@@ -159,6 +160,7 @@ public slots:
     void mnuExitClick();
     void mnuFirmwareFileClick();
     void mnuFindControllerClick();
+    void mnuFrameMonitorClick();
 
     void btn19200Click();
     void btn115200Click();
@@ -379,6 +381,9 @@ public:
     QAction* mnuAbout = nullptr;
     QMenu* mnuTools = nullptr;
     QAction* mnuFindController = nullptr;
+    // The frame monitor's item and window (made at its first opening).
+    QAction* mnuFrameMonitor = nullptr;
+    TfrmFrameMonitor* frmFrameMonitor = nullptr;
 
     QTimer* tmrBusy = nullptr;
     QTimer* tmrClock = nullptr;

@@ -89,6 +89,8 @@ public:
     // the open fails) and closes right after it.
     void CloseLink();
     bool IsOpen() const { return transport_ != nullptr; }
+    // True while an open or a transaction waits (and runs the caller's events).
+    bool Waiting() const { return busy_ > 0; }
     // Why the last OpenLink failed (the device and the system's reason);
     // empty after one that succeeded.
     const OpenError& LastOpenError() const { return openError_; }
