@@ -14,6 +14,7 @@
 #include "CommandLine.h"
 #include "SubCommands.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,6 +37,13 @@ struct BatchError {
     int number = 0;
     std::string message;
 };
+
+// Hands `take` the number and words of every line of a list (a batch or a
+// fleet file) that has words: a UTF-8 byte-order mark at the start is
+// skipped, and blank and comment lines pass; a line whose words cannot be
+// split goes to `errors` instead.
+void ForEachListLine(const std::string& text, std::vector<BatchError>& errors,
+                     const std::function<void(int number, const std::vector<std::string>& words)>& take);
 
 struct ParsedBatch {
     std::vector<BatchLine> lines;

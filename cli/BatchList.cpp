@@ -91,9 +91,9 @@ std::optional<std::vector<std::string>> SplitWords(const std::string& line, std:
     return words;
 }
 
-ParsedBatch ParseBatch(const std::string& text, const std::string& deviceId)
+void ForEachListLine(const std::string& text, std::vector<BatchError>& errors,
+                     const std::function<void(int number, const std::vector<std::string>& words)>& take)
 {
-    ParsedBatch batch;
     // A UTF-8 byte-order mark, as some editors save one, is no part of the
     // first line.
     const char* const kByteOrderMark = "\xEF\xBB\xBF";
@@ -109,31 +109,37 @@ ParsedBatch ParseBatch(const std::string& text, const std::string& deviceId)
 
         std::string error;
         const auto words = SplitWords(line, error);
-        if (!words) {
-            batch.errors.push_back({number, error});
-            continue;
-        }
-        if (words->empty())
-            continue;
-        const std::string only = CommandLineOnly(*words);
+        if (!words)
+            errors.push_back({number, error});
+        else if (!words->empty())
+            take(number, *words);
+    }
+}
+
+ParsedBatch ParseBatch(const std::string& text, const std::string& deviceId)
+{
+    ParsedBatch batch;
+    ForEachListLine(text, batch.errors, [&](int number, const std::vector<std::string>& words) {
+        const std::string only = CommandLineOnly(words);
         if (!only.empty()) {
             batch.errors.push_back({number, only + " belongs on the command line, not in a batch line"});
-            continue;
+            return;
         }
-        auto invocation = ParseBatchLine(*words, deviceId, error);
+        std::string error;
+        auto invocation = ParseBatchLine(words, deviceId, error);
         if (!invocation) {
             // Each report is one line, however the parser worded it.
             std::replace(error.begin(), error.end(), '\n', ' ');
             batch.errors.push_back({number, error});
-            continue;
+            return;
         }
         // Refused here, not when the lines before it have run.
         if (const auto refusal = TooLongRefusal(*invocation)) {
             batch.errors.push_back({number, *refusal});
-            continue;
+            return;
         }
         batch.lines.push_back({number, std::move(*invocation)});
-    }
+    });
     return batch;
 }
 

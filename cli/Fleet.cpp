@@ -151,28 +151,12 @@ ParsedFleet ParseFleet(const std::string& text, const Invocation& fleet)
         return parsed;
     }
 
-    const char* const kByteOrderMark = "\xEF\xBB\xBF";
-    std::size_t from = text.rfind(kByteOrderMark, 0) == 0 ? 3 : 0;
-    int number = 0;
-    while (from < text.size()) {
-        std::size_t end = text.find('\n', from);
-        if (end == std::string::npos)
-            end = text.size();
-        const std::string lineText = text.substr(from, end - from);
-        from = end + 1;
-        ++number;
-
-        const auto words = SplitWords(lineText, error);
-        if (!words) {
-            parsed.errors.push_back({number, error});
-            continue;
-        }
-        if (words->empty())
-            continue;
-        auto line = ParseLinkWords(*words, fleet.deviceId, error);
+    ForEachListLine(text, parsed.errors, [&](int number, const std::vector<std::string>& words) {
+        std::string lineError;
+        auto line = ParseLinkWords(words, fleet.deviceId, lineError);
         if (!line) {
-            parsed.errors.push_back({number, error});
-            continue;
+            parsed.errors.push_back({number, lineError});
+            return;
         }
         line->number = number;
         const std::string deviceId = line->invocation.deviceId;
@@ -180,10 +164,10 @@ ParsedFleet ParseFleet(const std::string& text, const Invocation& fleet)
         line->invocation.deviceId = deviceId;
         if (const auto refusal = TooLongRefusal(line->invocation)) {
             parsed.errors.push_back({number, *refusal});
-            continue;
+            return;
         }
         parsed.lines.push_back(std::move(*line));
-    }
+    });
     if (parsed.lines.empty() && parsed.errors.empty())
         parsed.commandError = "the list names no controller";
     return parsed;
